@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdlib>
+#include <new>
+#include <utility>
+
+#include "plugkit/core/Fatal.h"
+
+namespace plugkit::core {
+
+// [any thread] Returns size bytes aligned on alignment (a power of two). The raw block's address is
+// kept in the word just below the returned address and the requested size in the word below that.
+// Never returns null: exhausted memory is fatal.
+void* allocAligned(std::size_t size, std::size_t alignment);
+
+// [any thread] Frees a block from allocAligned or alignedReallocImpl (alignment > 1). Null is ignored.
+void freeAligned(void* block) noexcept;
+
+// [any thread] Grows or shrinks block to size bytes with the given alignment, keeping the first
+// min(old, new) bytes. Alignment 1 is plain realloc. An aligned block is reused unchanged while its
+// recorded size r satisfies size + alignment + 15 <= r < 4 * (size + alignment) + 60.
+void* alignedReallocImpl(void* block, std::size_t size, std::size_t alignment);
+
+// [any thread] Frees a block from alignedReallocImpl made with the same alignment.
+void alignedFree(void* block, std::size_t alignment) noexcept;
+
+// [any thread] Creates a T with the system allocator; exhausted memory is fatal. The owner
+// destroys it with destroyFree.
+template <class T, class... Args>
+T* mallocNew(Args&&... args) {
+    static_assert(alignof(T) <= alignof(std::max_align_t), "over-aligned type: use allocAligned");
+    void* raw = std::malloc(sizeof(T));
+    if (!raw) outOfMemory();
+    return new (raw) T(std::forward<Args>(args)...);
+}
+
+// [any thread] Runs the destructor of an object from mallocNew and frees its memory. Null is ignored.
+template <class T>
+void destroyFree(T* object) noexcept {
+    if (!object) return;
+    object->~T();
+    std::free(const_cast<void*>(static_cast<const void*>(object)));
+}
+
+}  // namespace plugkit::core

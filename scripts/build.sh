@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Configures and builds one flavour of the tree into build/<flavour>.
+#   scripts/build.sh release      optimised build with tests, benchmarks and tools (default)
+#   scripts/build.sh asan         AddressSanitizer + UndefinedBehaviorSanitizer
+#   scripts/build.sh tsan         ThreadSanitizer
+#   scripts/build.sh fuzz         libFuzzer targets, built with clang
+# Extra arguments are passed to the build tool (for example a --target).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+flavour=${1:-release}
+shift || true
+jobs=$(nproc 2>/dev/null || echo 2)
+
+case "$flavour" in
+  release) args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
+  asan)    args=(-DCMAKE_BUILD_TYPE=Debug -DTOLVA_SANITIZE=address -DTOLVA_BUILD_BENCH=OFF) ;;
+  tsan)    args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVA_SANITIZE=thread -DTOLVA_BUILD_BENCH=OFF) ;;
+  fuzz)    args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVA_BUILD_FUZZ=ON -DTOLVA_BUILD_TESTS=OFF
+                 -DTOLVA_BUILD_BENCH=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
+  *) echo "unknown flavour: $flavour" >&2; exit 2 ;;
+esac
+
+cmake -S . -B "build/$flavour" -G Ninja -DTOLVA_WERROR=ON "${args[@]}" >/dev/null
+cmake --build "build/$flavour" -j "$jobs" "$@"

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds and runs the whole test suite: a normal build, then an AddressSanitizer +
+# UndefinedBehaviorSanitizer build, then the threaded tests under ThreadSanitizer, then a short run
+# of every fuzz target.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+run_ctest() {
+  ctest --test-dir "build/$1" --output-on-failure -j "$jobs" "${@:2}"
+}
+
+echo "== normal build"
+scripts/build.sh release
+run_ctest release
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
+scripts/build.sh asan
+run_ctest asan
+
+echo "== ThreadSanitizer build (threaded tests)"
+scripts/build.sh tsan
+run_ctest tsan -L threads
+
+if [ -f fuzz/CMakeLists.txt ]; then
+  echo "== fuzz targets (short run)"
+  scripts/build.sh fuzz
+  scripts/fuzz.sh 20
+fi
