@@ -12,9 +12,11 @@ static_assert(sizeof(pthread_mutex_t) <= 64, "the platform mutex must fit its 64
 RecursiveMutex::RecursiveMutex() {
     handle_ = allocAligned(64, 64);
     pthread_mutexattr_t attr;
-    pthread_mutexattr_init(&attr);
-    pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_RECURSIVE);
-    pthread_mutex_init(static_cast<pthread_mutex_t*>(handle_), &attr);
+    // A mutex that failed to initialise would be used uninitialised by every lock: stop instead.
+    if (pthread_mutexattr_init(&attr) != 0 ||
+        pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_RECURSIVE) != 0 ||
+        pthread_mutex_init(static_cast<pthread_mutex_t*>(handle_), &attr) != 0)
+        fatalError("mutex creation failed");
     pthread_mutexattr_destroy(&attr);
     created_ = 1;
 }
@@ -32,9 +34,7 @@ void RecursiveMutex::lock() {
     if (pthread_mutex_lock(static_cast<pthread_mutex_t*>(handle_)) != 0) fatalError("mutex lock failed");
 }
 
-bool RecursiveMutex::tryLock() {
-    return pthread_mutex_trylock(static_cast<pthread_mutex_t*>(handle_)) == 0;
-}
+bool RecursiveMutex::tryLock() { return pthread_mutex_trylock(static_cast<pthread_mutex_t*>(handle_)) == 0; }
 
 void RecursiveMutex::unlock() {
     if (pthread_mutex_unlock(static_cast<pthread_mutex_t*>(handle_)) != 0) fatalError("mutex unlock failed");
