@@ -1,0 +1,178 @@
+#include "plugkit/client/Client.h"
+
+#include <cstdlib>
+
+namespace plugkit::client {
+
+namespace {
+
+// Destroys a polymorphic object from core::mallocNew and frees the block it was allocated in,
+// which need not start at the interface's sub-object.
+template <class T>
+void destroyFreePolymorphic(T* object) noexcept {
+    if (!object) return;
+    void* block = dynamic_cast<void*>(object);
+    object->~T();
+    std::free(block);
+}
+
+}  // namespace
+
+Client::Client() = default;
+
+void Client::initialize() {
+    if (initialized_) return;
+    initialized_ = true;
+    info_ = buildPluginInfo();
+    legalIOs_ = buildLegalIO();
+    params_ = buildParameters();
+    for (std::size_t i = 0; i < params_.length(); ++i) {
+        if (!params_[i]) core::fatalError("buildParameters returned a null parameter");
+        params_[i]->setClient(this, static_cast<int>(i));
+    }
+    presetBank_ = core::mallocNew<PresetBank>(buildPresets(), this);
+    frameLimit_ = maxFramesInProcess();
+    if (frameLimit_ < 0) frameLimit_ = 0;
+    maxInputs_ = 0;
+    maxOutputs_ = 0;
+    for (const LegalIO& io : legalIOs_) {
+        if (io.inputs > maxInputs_) maxInputs_ = io.inputs;
+        if (io.outputs > maxOutputs_) maxOutputs_ = io.outputs;
+    }
+    frameCounter_ = 0;
+    heapCount_ = 0;
+}
+
+Client::~Client() {
+    if (editor_) {
+        // The audio thread may hold the editor for the length of one sub-block.
+        uint8_t expected = 1;
+        while (!editorFree_.compare_exchange_weak(expected, 0, std::memory_order_acquire)) expected = 1;
+        destroyFreePolymorphic(editor_);
+        editor_ = nullptr;
+    }
+    core::destroyFree(presetBank_);
+    presetBank_ = nullptr;
+    for (Parameter* p : params_) destroyFreePolymorphic(p);
+    params_.clear();
+}
+
+void Client::setParameterFromHost(int index, float value) {
+    param(index)->setFromHost(static_cast<double>(value));
+}
+
+IGraphics* Client::createGraphics() { return nullptr; }
+
+void Client::reset(double, int, int, int) {}
+
+int Client::latencySamples(double) { return 0; }
+
+float Client::tailSizeInSeconds() { return 0.8f; }
+
+int Client::maxFramesInProcess() const { return 0; }
+
+void Client::processAudio(const float* const*, float**, int, TimeInfo) {}
+
+int Client::readEnumParamValue(int index) const {
+    return static_cast<const IntegerParameter*>(param(index))->valueAtomic();
+}
+
+float Client::readFloatParamValue(int index) const {
+    return static_cast<float>(static_cast<const FloatParameter*>(param(index))->valueAtomic());
+}
+
+bool Client::readBoolParamValue(int index) const {
+    return static_cast<const BoolParameter*>(param(index))->valueAtomic();
+}
+
+void Client::enqueueMIDIFromHost(MidiMessage message) {
+    if (heapCount_ >= kMidiQueueCapacity) return;
+    message.offset += frameCounter_;
+    int pos = ++heapCount_;
+    // Sift up; equal offsets stay below their parent, so arrival order is kept against it.
+    while (pos > 1 && message.offset < heap_[pos / 2].offset) {
+        heap_[pos] = heap_[pos / 2];
+        pos /= 2;
+    }
+    heap_[pos] = message;
+}
+
+bool Client::popMIDI(MidiMessage& out) noexcept {
+    if (heapCount_ == 0) return false;
+    out = heap_[1];
+    const MidiMessage last = heap_[heapCount_--];
+    int pos = 1;
+    for (;;) {
+        int child = pos * 2;
+        if (child > heapCount_) break;
+        if (child + 1 <= heapCount_ && heap_[child + 1].offset < heap_[child].offset) ++child;
+        if (!(heap_[child].offset < last.offset)) break;
+        heap_[pos] = heap_[child];
+        pos = child;
+    }
+    if (heapCount_ > 0) heap_[pos] = last;
+    return true;
+}
+
+void Client::processAudioFromHost(float** inputs, float** outputs, int frames, TimeInfo info) {
+    if (frames <= 0) return;
+    const int numIn = numInputs_;
+    const int numOut = numOutputs_;
+    if (frameLimit_ == 0) {
+        processAudio(inputs, outputs, frames, info);
+        return;
+    }
+    while (frames > 0) {
+        const int n = frames < frameLimit_ ? frames : frameLimit_;
+        processAudio(inputs, outputs, n, info);
+        for (int c = 0; c < numIn; ++c)
+            if (inputs && inputs[c]) inputs[c] += n;
+        for (int c = 0; c < numOut; ++c)
+            if (outputs && outputs[c]) outputs[c] += n;
+        frames -= n;
+        info.samplePosition += n;
+    }
+}
+
+void Client::resetFromHost(double sampleRate, int maxFrames, int numInputs, int numOutputs) {
+    frameCounter_ = 0;
+    heapCount_ = 0;
+    numInputs_ = numInputs > 0 ? numInputs : 0;
+    numOutputs_ = numOutputs > 0 ? numOutputs : 0;
+    const int m = (frameLimit_ != 0 && maxFrames >= frameLimit_) ? frameLimit_ : maxFrames;
+    reset(sampleRate, m, numInputs, numOutputs);
+}
+
+core::Vec<Parameter*> Client::buildParameters() { return core::Vec<Parameter*>(); }
+
+core::Vec<Preset*> Client::buildPresets() { return core::Vec<Preset*>(); }
+
+PluginInfo Client::buildPluginInfo() { return {}; }
+
+core::Vec<LegalIO> Client::buildLegalIO() { return core::Vec<LegalIO>(); }
+
+Preset* Client::makeDefaultPreset() const {
+    core::Vec<float> values;
+    values.resize(params_.length());
+    for (std::size_t i = 0; i < params_.length(); ++i)
+        values[i] = static_cast<float>(params_[i]->getNormalizedDefault());
+    return core::mallocNew<Preset>("Default", values.data(), static_cast<int>(values.length()));
+}
+
+IGraphics* Client::getOrCreateEditor() {
+    if (!editor_) {
+        editor_ = createGraphics();
+        if (editor_) editorFree_.store(1, std::memory_order_release);
+    }
+    return editor_;
+}
+
+IGraphics* Client::editorTryAcquire() noexcept {
+    uint8_t expected = 1;
+    if (editorFree_.compare_exchange_strong(expected, 0, std::memory_order_acquire)) return editor_;
+    return nullptr;
+}
+
+void Client::editorRelease() noexcept { editorFree_.store(1, std::memory_order_release); }
+
+}  // namespace plugkit::client
