@@ -1,0 +1,7 @@
+#include "dsp/effect/AudioEffect.h"
+
+namespace dsp {
+
+template class AudioEffect<float>;
+
+}  // namespace dsp

@@ -1,0 +1,7 @@
+#include "dsp/filter/Allpass.h"
+
+namespace dsp {
+
+template class Allpass<float>;
+
+}  // namespace dsp

@@ -1,0 +1,7 @@
+#include "dsp/filter/LinkwitzRileyHP.h"
+
+namespace dsp {
+
+template class LinkwitzRileyHP<float>;
+
+}  // namespace dsp

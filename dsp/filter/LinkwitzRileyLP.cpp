@@ -1,0 +1,7 @@
+#include "dsp/filter/LinkwitzRileyLP.h"
+
+namespace dsp {
+
+template class LinkwitzRileyLP<float>;
+
+}  // namespace dsp

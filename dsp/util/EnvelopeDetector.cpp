@@ -1,0 +1,7 @@
+#include "dsp/util/EnvelopeDetector.h"
+
+namespace dsp {
+
+template class EnvelopeDetector<float>;
+
+}  // namespace dsp

@@ -1,0 +1,7 @@
+#include "dsp/util/MovingAverage.h"
+
+namespace dsp {
+
+template class MovingAverage<float>;
+
+}  // namespace dsp

@@ -1,0 +1,7 @@
+#include "dsp/util/PeakDetector.h"
+
+namespace dsp {
+
+template class PeakDetector<float>;
+
+}  // namespace dsp

@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+#include "tolvacompressor/TolvaCompressor.h"
+
+namespace {
+
+using Compressor = tolvacompressor::TolvaCompressor<float>;
+constexpr float kRate = 48000.0f;
+
+float dbToAmp(double db) { return static_cast<float>(std::pow(10.0, db / 20.0)); }
+double ampToDb(double a) { return 20.0 * std::log10(a); }
+
+// Feeds a steady DC level for one second and returns the settled output in dB.
+double settledOutputDb(Compressor& c, float level) {
+    float y = 0;
+    for (int i = 0; i < 48000; ++i) y = c.process(level);
+    return ampToDb(std::fabs(y));
+}
+
+TEST(TolvaCompressor, SettlesAtTheStaticCurve) {
+    Compressor c;
+    c.initialize(kRate, 1.0f, 50.0f, -20.0f, 4.0f, 1.0f);
+    // -10 dB at the detector, 10 dB over the threshold: reduced by 7.5 dB to -17.5 dB.
+    EXPECT_NEAR(settledOutputDb(c, dbToAmp(-10.0)), -17.5, 0.01);
+    EXPECT_NEAR(c.detectorVal(), -10.0, 0.01);
+    // Below the threshold nothing changes.
+    Compressor quiet;
+    quiet.initialize(kRate, 1.0f, 50.0f, -20.0f, 4.0f, 1.0f);
+    EXPECT_NEAR(settledOutputDb(quiet, dbToAmp(-30.0)), -30.0, 1e-4);
+    // Makeup is applied after the reduction.
+    Compressor made;
+    made.initialize(kRate, 1.0f, 50.0f, -20.0f, 4.0f, dbToAmp(6.0));
+    EXPECT_NEAR(settledOutputDb(made, dbToAmp(-10.0)), -11.5, 0.01);
+}
+
+TEST(TolvaCompressor, CoefficientsReachOnePercentInTheSetTime) {
+    Compressor c;
+    c.initialize(kRate, 1.0f, 100.0f, -20.0f, 4.0f, 1.0f);
+    EXPECT_NEAR(c.getAttackCoef(), 0.90852, 5e-6);
+    EXPECT_FLOAT_EQ(c.getAttackCoef(), static_cast<float>(std::exp(std::log(0.01) / 48.0)));
+    // A step of 1 after silence: after 100 ms of release the envelope is at 1 % of the step.
+    for (int i = 0; i < 4800; ++i) c.process(1.0f);
+    for (int i = 0; i < 4800; ++i) c.process(0.0f);
+    EXPECT_NEAR(c.getEnvelope(), 0.01, 1e-4);
+    // setParams changes the times without touching the envelope.
+    const float env = c.getEnvelope();
+    c.setParams(2.0f, 10.0f, -20.0f, 4.0f, 1.0f);
+    EXPECT_EQ(c.getEnvelope(), env);
+    EXPECT_FLOAT_EQ(c.getReleaseCoef(), static_cast<float>(std::exp(std::log(0.01) / 480.0)));
+}
+
+TEST(TolvaCompressor, UnityGainCases) {
+    Compressor ratioOne;
+    ratioOne.initialize(kRate, 1.0f, 10.0f, -40.0f, 1.0f, 1.0f);
+    for (int i = 0; i < 1000; ++i) {
+        const float x = 0.9f * std::sin(0.01f * i);
+        EXPECT_EQ(ratioOne.process(x), x);
+    }
+    Compressor silent;
+    silent.initialize(kRate, 1.0f, 10.0f, -40.0f, 4.0f, 1.0f);
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(silent.process(0.0f), 0.0f);
+    EXPECT_EQ(silent.getEnvelope(), 0.0f);
+    EXPECT_EQ(silent.detectorVal(), -HUGE_VALF);
+}
+
+TEST(TolvaCompressor, LinkedChannelsShareTheMeanOfTheirEnvelopes) {
+    Compressor single, left, right;
+    single.initialize(kRate, 1.0f, 50.0f, -20.0f, 4.0f, 1.0f);
+    left.initialize(kRate, 1.0f, 50.0f, -20.0f, 4.0f, 1.0f);
+    right.initialize(kRate, 1.0f, 50.0f, -20.0f, 4.0f, 1.0f);
+    left.linkStereo(right);
+    EXPECT_EQ(left.getPartner(), &right);
+    EXPECT_EQ(right.getPartner(), &left);
+    const float x = dbToAmp(-6.0);
+    float ys = 0, yl = 0, yr = 0;
+    for (int i = 0; i < 48000; ++i) {
+        ys = single.process(x);
+        yl = left.process(x);
+        yr = right.process(x);
+    }
+    EXPECT_NEAR(yl, ys, 1e-6);
+    EXPECT_NEAR(yr, ys, 1e-6);
+
+    // One channel silent: both detect 6.02 dB below the loud channel and reduce alike.
+    Compressor a, b;
+    a.initialize(kRate, 1.0f, 50.0f, -20.0f, 4.0f, 1.0f);
+    b.initialize(kRate, 1.0f, 50.0f, -20.0f, 4.0f, 1.0f);
+    a.linkStereo(b);
+    float ya = 0;
+    for (int i = 0; i < 48000; ++i) {
+        ya = a.process(x);
+        b.process(0.0f);
+    }
+    EXPECT_NEAR(a.detectorVal(), -6.0 - 6.0206, 0.01);
+    EXPECT_NEAR(b.detectorVal(), a.detectorVal(), 1e-3);
+    // -12.02 dB is 7.98 dB over: reduced by 5.985 dB.
+    EXPECT_NEAR(ampToDb(ya), -6.0 - 0.75 * 7.9794, 0.01);
+}
+
+TEST(TolvaCompressor, AutoGain) {
+    Compressor off;
+    off.initialize(kRate, 1.0f, 50.0f, -20.0f, 4.0f, 2.0f);
+    Compressor ref;
+    ref.initialize(kRate, 1.0f, 50.0f, -20.0f, 4.0f, 1.0f);
+    for (int i = 0; i < 2000; ++i) {
+        const float x = 0.8f * std::sin(0.05f * i);
+        const float reduced = ref.process(x);  // makeup 1: x * gain
+        EXPECT_EQ(off.process(x), reduced * 2.0f);
+    }
+    Compressor on;
+    on.initialize(kRate, 1.0f, 50.0f, -20.0f, 4.0f, 1.0f);
+    on.autoGainEnabled(true);
+    EXPECT_EQ(on.calcAutoGain(), 1.0f);  // both followers still equal
+    Compressor twin;                     // same settings without automatic gain
+    twin.initialize(kRate, 1.0f, 50.0f, -20.0f, 4.0f, 1.0f);
+    float y = 0, reduced = 0;
+    const float x = dbToAmp(-6.0);
+    for (int i = 0; i < 5 * 48000; ++i) {
+        y = on.process(x);
+        reduced = twin.process(x);
+    }
+    // The factor is 10^((in - out) / 20) of the two one-second followers.
+    const double in = on.inputFollower().getEnvelope(), out = on.outputFollower().getEnvelope();
+    EXPECT_GT(in, out);
+    EXPECT_NEAR(on.calcAutoGain(), std::pow(10.0, (in - out) / 20.0), 1e-6);
+    EXPECT_FLOAT_EQ(y, reduced * on.calcAutoGain());
+    EXPECT_GT(on.calcAutoGain(), 1.0f);
+}
+
+// The four-at-once path of the plug-in against four process() calls, linked stereo, with
+// automatic gain, on a signal that crosses the threshold often.
+TEST(TolvaCompressor, FourAtOnceMatchesProcessWithinOneUlp) {
+    Compressor* batch[2][4];
+    Compressor* single[2][4];
+    for (int k = 0; k < 4; ++k) {
+        for (int c = 0; c < 2; ++c) {
+            batch[c][k] = new Compressor;
+            single[c][k] = new Compressor;
+            for (Compressor* comp : {batch[c][k], single[c][k]}) {
+                comp->initialize(kRate, 1.0f + k, 30.0f + 20 * k, -24.0f + 4 * k, 2.0f + 2 * k, 1.5f);
+                comp->autoGainEnabled(k % 2 == 0);
+            }
+        }
+        batch[0][k]->linkStereo(*batch[1][k]);
+        single[0][k]->linkStereo(*single[1][k]);
+    }
+    long differing = 0;
+    for (int i = 0; i < 96000; ++i) {
+        for (int c = 0; c < 2; ++c) {
+            float x[4], y[4];
+            for (int k = 0; k < 4; ++k)
+                x[k] = static_cast<float>(0.7 * std::sin(0.001 * (k + 1) * i + c) * std::sin(0.00003 * i));
+            Compressor::processFour(batch[c], x, y);
+            for (int k = 0; k < 4; ++k) {
+                const float want = single[c][k]->process(x[k]);
+                ASSERT_NEAR(y[k], want, 4 * std::fabs(want) * 1.2e-7 + 1e-30) << i << " " << k;
+                differing += y[k] != want;
+            }
+        }
+    }
+    EXPECT_LT(differing, 96000 * 8 / 1000);  // float-rounding ties only
+    for (auto& row : batch)
+        for (Compressor* c : row) delete c;
+    for (auto& row : single)
+        for (Compressor* c : row) delete c;
+}
+
+TEST(TolvaCompressor, NonFiniteStateIsDetectedAndCleared) {
+    Compressor c;
+    c.initialize(kRate, 1.0f, 50.0f, -20.0f, 4.0f, 1.0f);
+    c.process(0.5f);
+    EXPECT_TRUE(c.hasFiniteState());
+    c.process(std::nanf(""));
+    EXPECT_FALSE(c.hasFiniteState());
+    c.clearNonFiniteState();
+    EXPECT_TRUE(c.hasFiniteState());
+    EXPECT_EQ(c.getEnvelope(), 0.0f);
+    EXPECT_TRUE(std::isfinite(c.process(0.5f)));
+}
+
+}  // namespace

@@ -1,0 +1,7 @@
+#include "tolvacompressor/TolvaCompressor.h"
+
+namespace tolvacompressor {
+
+template class TolvaCompressor<float>;
+
+}  // namespace tolvacompressor

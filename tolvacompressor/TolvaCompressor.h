@@ -1,0 +1,283 @@
+#pragma once
+
+#include <cmath>
+#include <initializer_list>
+#include <limits>
+#include <type_traits>
+
+#include "dsp/effect/AudioEffect.h"
+#include "dsp/util/FastDecibels.h"
+#include "dsp/util/PeakDetector.h"
+#include "dsp/util/Select.h"
+#include "plugkit/core/AlignedAlloc.h"
+
+namespace tolvacompressor {
+
+// Feed-forward hard-knee compressor of one band of one channel. Its peak envelope (time constants
+// to 1 % of a step) drives the gain sample by sample; with linkStereo the detector uses the mean of
+// its own envelope and the partner's. Two one-second peak followers of the band input and of the
+// reduced output give the optional automatic gain. Audio thread only after construction.
+template <typename T>
+class TolvaCompressor final : public dsp::AudioEffect<T> {
+public:
+    // [host thread] Creates the two level followers with the system allocator (exhausted memory is
+    // fatal). Unlinked, automatic gain off, threshold, ratio and makeup 0, everything else unset.
+    TolvaCompressor();
+    ~TolvaCompressor() override;
+
+    // [audio thread] Full set-up: clears the envelope, stores the rate, computes both coefficients,
+    // prepares the two followers (rate, 1000 ms attack and release, one detect(0)) without clearing
+    // them, stores threshold (dB), ratio and makeup (linear factor). Link and autoGain stay.
+    virtual void initialize(T sampleRate, T attackMs, T releaseMs, T thresholdDb, T ratioValue, T makeup);
+
+    // [audio thread] Recomputes the coefficients from the times and stores the other values; the
+    // envelope, the followers, autoGain and the link are untouched.
+    virtual void setParams(T attackMs, T releaseMs, T thresholdDb, T ratioValue, T makeup);
+
+    // [audio thread] Compresses one sample. Never allocates.
+    virtual T process(T x);
+
+    // [audio thread] 10^((input follower - output follower) / 20), or exactly 1 when autoGain is off.
+    virtual T calcAutoGain();
+
+    // [audio thread]
+    virtual void autoGainEnabled(bool on) { autoGain = on; }
+
+    // [host thread, before audio runs] Links this compressor and other both ways; never undone.
+    virtual void linkStereo(TolvaCompressor& other) {
+        partner = &other;
+        other.partner = this;
+    }
+
+    // [audio thread] Detected level in dB: 20 log10 of the envelope, or of the mean of the two linked
+    // envelopes. Minus infinity while silent.
+    virtual T detectorVal() const;
+
+    // [audio thread] process(x).
+    T getNextSample(T x) override { return process(x); }
+
+    // [audio thread] Does nothing: the state is cleared by initialize.
+    void reset() override {}
+
+    // [audio thread] Runs process() on four compressors (the four bands of one channel, each maybe
+    // linked to its partner of the other channel) with the logarithms and powers of ten of the four
+    // evaluated together. The results equal four process() calls to float rounding of those
+    // functions (within 1 ulp). Never allocates.
+    static void processFour(TolvaCompressor* const bands[4], const T x[4], T y[4]);
+
+    // [audio thread] True when the envelope and both followers are finite.
+    bool hasFiniteState() const {
+        return (envelope * 0 + inputLevel->getEnvelope() * 0 + outputLevel->getEnvelope() * 0) == 0;
+    }
+    // [audio thread] Clears whichever of the envelope and the two followers is infinite or NaN.
+    void clearNonFiniteState() {
+        if (!std::isfinite(envelope)) envelope = 0;
+        if (!std::isfinite(inputLevel->getEnvelope())) inputLevel->reset();
+        if (!std::isfinite(outputLevel->getEnvelope())) outputLevel->reset();
+    }
+
+    T getEnvelope() const { return envelope; }
+    T getAttackCoef() const { return attackCoef; }
+    T getReleaseCoef() const { return releaseCoef; }
+    T getThreshold() const { return threshold; }
+    T getRatio() const { return ratio; }
+    T getMakeupGain() const { return makeupGain; }
+    bool isAutoGainEnabled() const { return autoGain; }
+    const TolvaCompressor* getPartner() const { return partner; }
+    const dsp::PeakDetector<T>& inputFollower() const { return *inputLevel; }
+    const dsp::PeakDetector<T>& outputFollower() const { return *outputLevel; }
+
+private:
+    // exp(ln(0.01) / (ms * rate * 0.001)): the product ms * rate in T, the rest in double.
+    T coefFromTime(T ms) const {
+        return static_cast<T>(
+            std::exp(static_cast<double>(logOnePercent) / (static_cast<double>(ms * rate) * 0.001)));
+    }
+    // Caches what follows from ratio and threshold alone.
+    void updateDerived();
+    // Steps 1 to 3 of process(): input follower and envelope.
+    void followInput(T x) {
+        inputLevel->detect(x);
+        const T r = std::abs(x);
+        const T c = dsp::selectIfGreater(r, envelope, attackCoef, releaseCoef);
+        envelope = (envelope - r) * c + r;
+    }
+    // The amplitude whose 20 log10 is the detected level, exactly as detectorVal() forms it.
+    double detectorAmplitude() const {
+        if (partner) return static_cast<double>(envelope + partner->envelope) * 0.5;
+        return static_cast<double>(envelope);
+    }
+    // Gain reduction in dB for a detected level: negative above the threshold, 0 otherwise.
+    T reductionFor(T level) const {
+        // Kept only when negative and the level is above the threshold (NaN gives 0).
+        const T reduction = (threshold - level) * slope;
+        const T aboveOnly = dsp::selectIfGreater(level, threshold, reduction, T(0));
+        return dsp::selectIfGreater(T(0), aboveOnly, aboveOnly, T(0));
+    }
+
+    T attackCoef = std::numeric_limits<T>::quiet_NaN();
+    T releaseCoef = std::numeric_limits<T>::quiet_NaN();
+    T rate = std::numeric_limits<T>::quiet_NaN();
+    T logOnePercent = std::numeric_limits<T>::quiet_NaN();
+    T envelope = std::numeric_limits<T>::quiet_NaN();
+    TolvaCompressor* partner = nullptr;
+    dsp::PeakDetector<T>* inputLevel = nullptr;
+    dsp::PeakDetector<T>* outputLevel = nullptr;
+    T threshold = 0;
+    T ratio = 0;
+    T makeupGain = 0;
+    bool autoGain = false;
+    // 1 - 1/ratio, rounded to T.
+    T slope = std::numeric_limits<T>::quiet_NaN();
+    // Detector amplitudes below this give a level below the threshold and so a gain of exactly 1
+    // (+infinity when the gain is 1 whatever the level, ratio <= 1).
+    double unityBelow = 0;
+    // The times the two coefficients were computed from.
+    T attackTimeMs = std::numeric_limits<T>::quiet_NaN();
+    T releaseTimeMs = std::numeric_limits<T>::quiet_NaN();
+};
+
+extern template class TolvaCompressor<float>;
+
+template <typename T>
+TolvaCompressor<T>::TolvaCompressor()
+    : inputLevel(plugkit::core::mallocNew<dsp::PeakDetector<T>>()),
+      outputLevel(plugkit::core::mallocNew<dsp::PeakDetector<T>>()) {
+    updateDerived();
+}
+
+template <typename T>
+TolvaCompressor<T>::~TolvaCompressor() {
+    plugkit::core::destroyFree(outputLevel);
+    plugkit::core::destroyFree(inputLevel);
+}
+
+template <typename T>
+void TolvaCompressor<T>::initialize(T sampleRate, T attackMs, T releaseMs, T thresholdDb, T ratioValue,
+                                    T makeup) {
+    envelope = 0;
+    rate = sampleRate;
+    logOnePercent = static_cast<T>(std::log(0.01));
+    attackCoef = coefFromTime(attackMs);
+    releaseCoef = coefFromTime(releaseMs);
+    attackTimeMs = attackMs;
+    releaseTimeMs = releaseMs;
+    for (dsp::PeakDetector<T>* follower : {inputLevel, outputLevel}) {
+        follower->setSampleRate(sampleRate);
+        follower->setEnvelope(1000, 1000);
+        follower->detect(0);
+    }
+    threshold = thresholdDb;
+    ratio = ratioValue;
+    makeupGain = makeup;
+    updateDerived();
+}
+
+template <typename T>
+void TolvaCompressor<T>::setParams(T attackMs, T releaseMs, T thresholdDb, T ratioValue, T makeup) {
+    // The coefficients depend only on the times and the rate (fixed between initialize calls), so
+    // an unchanged time keeps its coefficient: called every block, this usually computes nothing.
+    if (!(attackMs == attackTimeMs)) {
+        attackCoef = coefFromTime(attackMs);
+        attackTimeMs = attackMs;
+    }
+    if (!(releaseMs == releaseTimeMs)) {
+        releaseCoef = coefFromTime(releaseMs);
+        releaseTimeMs = releaseMs;
+    }
+    const bool derivedChanged = !(thresholdDb == threshold && ratioValue == ratio);
+    threshold = thresholdDb;
+    ratio = ratioValue;
+    makeupGain = makeup;
+    if (derivedChanged) updateDerived();
+}
+
+template <typename T>
+void TolvaCompressor<T>::updateDerived() {
+    slope = static_cast<T>(1.0 - 1.0 / static_cast<double>(ratio));
+    if (slope > 0) {
+        // A level strictly below the threshold rounds to at most the threshold; the margin covers
+        // the rounding of the power itself many times over.
+        unityBelow = std::pow(10.0, static_cast<double>(threshold) / 20.0) * (1.0 - 1e-9);
+    } else {
+        unityBelow = std::numeric_limits<double>::infinity();
+    }
+}
+
+template <typename T>
+T TolvaCompressor<T>::detectorVal() const {
+    return static_cast<T>(20.0 * std::log10(detectorAmplitude()));
+}
+
+template <typename T>
+T TolvaCompressor<T>::calcAutoGain() {
+    if (!autoGain) return 1;
+    const T in = inputLevel->getEnvelope();
+    const T out = outputLevel->getEnvelope();
+    const T exponent = (in - out) / 20;
+    return static_cast<T>(std::pow(10.0, static_cast<double>(exponent)));
+}
+
+template <typename T>
+T TolvaCompressor<T>::process(T x) {
+    followInput(x);
+    const T level = detectorVal();
+    const T reduction = reductionFor(level);
+    const T gain = static_cast<T>(std::pow(10.0, static_cast<double>(reduction) / 20.0));
+    T y = x * gain;
+    outputLevel->detect(y);
+    y = y * makeupGain;
+    y = y * calcAutoGain();
+    return y;
+}
+
+template <typename T>
+void TolvaCompressor<T>::processFour(TolvaCompressor* const bands[4], const T x[4], T y[4]) {
+    if constexpr (!std::is_same_v<T, float>) {
+        for (int k = 0; k < 4; ++k) y[k] = bands[k]->process(x[k]);
+    } else {
+        // The four compressors are independent of each other (a link only joins the same band of
+        // the two channels), so doing each step for all four before the next keeps every result.
+        double amplitude[4];
+        bool unity = true;
+        for (int k = 0; k < 4; ++k) {
+            TolvaCompressor& c = *bands[k];
+            c.followInput(x[k]);
+            amplitude[k] = c.detectorAmplitude();
+            unity &= amplitude[k] < c.unityBelow;
+        }
+        float gain[4] = {1, 1, 1, 1};
+        if (!unity) {
+            float level[4];
+            dsp::decibelsFromAmplitude4(amplitude, level);
+            double exponent[4];
+            for (int k = 0; k < 4; ++k)
+                exponent[k] = static_cast<double>(bands[k]->reductionFor(level[k])) / 20.0;
+            dsp::powerOfTen4(exponent, gain);
+        }
+        bool anyAutoGain = false;
+        for (int k = 0; k < 4; ++k) {
+            TolvaCompressor& c = *bands[k];
+            const float reduced = x[k] * gain[k];
+            c.outputLevel->detect(reduced);
+            y[k] = reduced * c.makeupGain;
+            anyAutoGain = anyAutoGain || c.autoGain;
+        }
+        if (anyAutoGain) {
+            double exponent[4];
+            for (int k = 0; k < 4; ++k) {
+                const TolvaCompressor& c = *bands[k];
+                // A band without automatic gain gets 10^0, exactly 1.
+                exponent[k] = c.autoGain
+                                  ? static_cast<double>(
+                                        (c.inputLevel->getEnvelope() - c.outputLevel->getEnvelope()) / 20)
+                                  : 0.0;
+            }
+            float factor[4];
+            dsp::powerOfTen4(exponent, factor);
+            for (int k = 0; k < 4; ++k) y[k] = y[k] * factor[k];
+        }
+    }
+}
+
+}  // namespace tolvacompressor
