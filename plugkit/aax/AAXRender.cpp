@@ -1,0 +1,112 @@
+#include "plugkit/aax/AAXRender.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "plugkit/aax/AAXClient.h"
+#include "plugkit/aax/AAXDescription.h"
+#include "plugkit/client/Client.h"
+#include "plugkit/core/FPControl.h"
+
+namespace plugkit::aax {
+
+void StaticRenderAudio(sdk::ContextField* const instancesBegin[], const void* instancesEnd) {
+    core::FPStateGuard guard;
+    const auto* end = static_cast<sdk::ContextField* const*>(instancesEnd);
+    for (sdk::ContextField* const* instance = instancesBegin; instance < end; ++instance) {
+        const sdk::ContextField* context = *instance;
+        if (!context || !context[kFieldPrivateData]) continue;
+        AAXClient* object = nullptr;
+        std::memcpy(&object, context[kFieldPrivateData], sizeof(object));
+        if (object) object->renderAudio(context);
+    }
+}
+
+void AAXClient::renderAudio(sdk::ContextField const* context) noexcept {
+    sdk::IController* controller = controller_.get();
+    if (!controller) return;
+    sdk::StemFormat inputFormat = 0;
+    sdk::StemFormat outputFormat = 0;
+    float sampleRate = 0.0f;
+    if (controller->GetInputStemFormat(&inputFormat) != sdk::kSuccess) return;
+    if (controller->GetOutputStemFormat(&outputFormat) != sdk::kSuccess) return;
+    if (controller->GetSampleRate(&sampleRate) != sdk::kSuccess) return;
+    // A rate the plug-in cannot be reset with is treated like a failed read.
+    if (!std::isfinite(sampleRate) || sampleRate <= 0.0f) return;
+
+    const auto* frameCount = static_cast<const std::int32_t*>(context[kFieldBufferLength]);
+    auto* const* hostInputs = static_cast<float* const*>(context[kFieldAudioIn]);
+    auto* const* hostOutputs = static_cast<float* const*>(context[kFieldAudioOut]);
+    const int frames = frameCount ? *frameCount : 0;
+    const int numInputs = sdk::stemChannelCount(inputFormat);
+    const int numOutputs = sdk::stemChannelCount(outputFormat);
+    // Only layouts the plug-in declared can be served from the scratch buffers sized at
+    // construction; anything wider, or missing channel arrays, renders nothing.
+    if (numInputs > client_->maxInputs() || numOutputs > client_->maxOutputs()) return;
+    if ((numInputs > 0 && !hostInputs) || (numOutputs > 0 && !hostOutputs)) return;
+
+    const bool resetRequested = needsReset_.exchange(false, std::memory_order_acq_rel);
+    const bool rateChanged = !(sampleRate == lastSampleRate_);  // a NaN last rate always differs
+    if (resetRequested || numInputs != lastInputCount_ || numOutputs != lastOutputCount_ || rateChanged) {
+        client_->resetFromHost(static_cast<double>(sampleRate), kMaxBlockFrames, numInputs, numOutputs);
+        lastInputCount_ = numInputs;
+        lastOutputCount_ = numOutputs;
+        if (rateChanged) controller->SetSignalLatency(client_->latencySamples(static_cast<double>(sampleRate)));
+        lastSampleRate_ = sampleRate;
+    }
+
+    inputPointers_.resize(static_cast<std::size_t>(numInputs));
+    outputPointers_.resize(static_cast<std::size_t>(numOutputs));
+
+    if (client_->info().takesMidi) {
+        const auto* node = static_cast<const sdk::MidiNode*>(context[kFieldInputMIDI]);
+        if (node && node->buffer) {
+            for (std::uint32_t i = 0; i < node->bufferSize; ++i) {
+                const sdk::MidiPacket& packet = node->buffer[i];
+                client::MidiMessage message;
+                message.offset = static_cast<std::int32_t>(packet.timestamp);
+                message.status = packet.data[0];
+                message.data1 = packet.data[1];
+                message.data2 = packet.data[2];
+                client_->enqueueMIDIFromHost(message);
+            }
+        }
+    }
+
+    const bool bypassed = isBypassed();
+    client::TimeInfo timeInfo;
+    if (!bypassed && transport_) {
+        double tempo = 0.0;
+        sdk::Boolean playing = 0;
+        std::int64_t position = 0;
+        if (transport_->GetCurrentTempo(&tempo) == sdk::kSuccess) timeInfo.tempo = tempo;
+        if (transport_->IsTransportPlaying(&playing) == sdk::kSuccess) timeInfo.isPlaying = playing != 0;
+        if (transport_->GetCurrentNativeSampleLocation(&position) == sdk::kSuccess) timeInfo.samplePosition = position;
+    }
+
+    // Hosts deliver at most kMaxBlockFrames per call; a longer block is rendered in slices so the
+    // scratch buffers are never overrun.
+    for (int done = 0; done < frames; done += kMaxBlockFrames) {
+        const int n = frames - done < kMaxBlockFrames ? frames - done : kMaxBlockFrames;
+        const std::size_t bytes = static_cast<std::size_t>(n) * sizeof(float);
+        float* scratch = outputScratch_.data();
+        for (int c = 0; c < numInputs; ++c) inputPointers_[c] = hostInputs[c] + done;
+        for (int c = 0; c < numOutputs; ++c) outputPointers_[c] = scratch + static_cast<std::size_t>(c) * kMaxBlockFrames;
+
+        if (bypassed) {
+            const int copied = numInputs < numOutputs ? numInputs : numOutputs;
+            for (int c = 0; c < copied; ++c) std::memcpy(outputPointers_[c], inputPointers_[c], bytes);
+            for (int c = copied; c < numOutputs; ++c) std::memset(outputPointers_[c], 0, bytes);
+        } else {
+            client::TimeInfo sliceInfo = timeInfo;
+            sliceInfo.samplePosition += done;
+            client_->processAudioFromHost(inputPointers_.data(), outputPointers_.data(), n, sliceInfo);
+        }
+
+        // processAudioFromHost advances the pointer arrays: copy from the scratch buffers themselves.
+        for (int c = 0; c < numOutputs; ++c)
+            std::memcpy(hostOutputs[c] + done, scratch + static_cast<std::size_t>(c) * kMaxBlockFrames, bytes);
+    }
+}
+
+}  // namespace plugkit::aax
