@@ -1,0 +1,285 @@
+// Runs the built tolva binary: its output equals the plug-in driven directly through the host
+// library for every legal layout and block size, and bad input fails with exit 2 without touching
+// the output file.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "host/PluginLibrary.h"
+#include "host/WavFile.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct RunResult {
+    int code = -1;
+    std::string out, err;
+};
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class TolvaCliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("tolva_cli_" + std::to_string(::getpid()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+    RunResult run(std::vector<std::string> args) const {
+        args.insert(args.begin(), "--plugin");
+        args.insert(args.begin() + 1, TOLVA_TEST_PLUGIN);
+        const std::string outFile = path("stdout.txt"), errFile = path("stderr.txt");
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const int o = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int e = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ::dup2(o, 1);
+            ::dup2(e, 2);
+            std::vector<char*> argv;
+            argv.push_back(const_cast<char*>(TOLVA_TEST_BINARY));
+            for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            ::execv(TOLVA_TEST_BINARY, argv.data());
+            ::_exit(127);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        RunResult r;
+        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        r.out = slurp(outFile);
+        r.err = slurp(errFile);
+        fs::remove(outFile);
+        fs::remove(errFile);
+        return r;
+    }
+
+    // A test input of `channels` channels at 44.1 kHz: tones and noise loud enough to compress.
+    std::string makeInput(const std::string& name, int channels, int frames = 20000) const {
+        host::AudioData d;
+        d.channels = channels;
+        d.sampleRate = 44100;
+        d.samples.assign(static_cast<std::size_t>(channels),
+                         std::vector<float>(static_cast<std::size_t>(frames)));
+        uint32_t r = 99;
+        for (int c = 0; c < channels; ++c)
+            for (int i = 0; i < frames; ++i) {
+                r = r * 1664525u + 1013904223u;
+                d.samples[static_cast<std::size_t>(c)][static_cast<std::size_t>(i)] =
+                    0.7f * std::sin(0.02f * static_cast<float>(i * (c + 1))) +
+                    0.2f * (static_cast<float>(r >> 8) / 16777216.0f - 0.5f);
+            }
+        std::string error;
+        EXPECT_TRUE(host::writeAudioFile(path(name), d, error)) << error;
+        return path(name);
+    }
+
+    int filesIn() const {
+        int n = 0;
+        for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir_)) ++n;
+        return n;
+    }
+
+    fs::path dir_;
+};
+
+// What the plug-in computes for `input` with the "Soft Master" preset and two values set, driven
+// directly through the host library in one render call.
+host::AudioData reference(const host::AudioData& input, int outputs) {
+    std::string error;
+    auto lib = host::PluginLibrary::open(TOLVA_TEST_PLUGIN, error);
+    EXPECT_TRUE(lib) << error;
+    host::AudioData out;
+    out.channels = outputs;
+    out.sampleRate = input.sampleRate;
+    out.samples.assign(static_cast<std::size_t>(outputs),
+                       std::vector<float>(static_cast<std::size_t>(input.frames())));
+    {
+        auto p = lib->createInstance(input.channels, outputs, input.sampleRate, error);
+        EXPECT_TRUE(p) << error;
+        for (const auto& preset : lib->enumeratePresets())
+            if (preset.name == "Soft Master") {
+                EXPECT_EQ(p->setChunk(std::vector<uint8_t>(preset.bytes.begin() + 56, preset.bytes.end())),
+                          0);
+            }
+        EXPECT_EQ(p->setFromString("0", "-24"), 0);
+        EXPECT_EQ(p->setFromString("28", "3"), 0);
+        std::vector<const float*> in;
+        std::vector<float*> o;
+        for (const auto& c : input.samples) in.push_back(c.data());
+        for (auto& c : out.samples) o.push_back(c.data());
+        p->render(in.data(), o.data(), input.frames());
+    }
+    EXPECT_EQ(lib->close(), 0);
+    return out;
+}
+
+TEST_F(TolvaCliTest, ProcessEqualsThePluginDrivenDirectlyForEveryLayoutAndBlockSize) {
+    for (int inputs : {1, 2}) {
+        const std::string in = makeInput("in" + std::to_string(inputs) + ".wav", inputs);
+        host::AudioData input;
+        std::string error;
+        ASSERT_TRUE(host::readAudioFile(in, input, error));
+        for (int outputs : {1, 2}) {
+            const host::AudioData expected = reference(input, outputs);
+            for (int block : {1, 100, 256, 1024}) {
+                SCOPED_TRACE(testing::Message() << inputs << "-" << outputs << " block " << block);
+                const std::string out = path("out.wav");
+                const auto r = run({"process", "--quiet", "--outputs", std::to_string(outputs), "--block",
+                                    std::to_string(block), "--preset", "Soft Master", "--set",
+                                    "Threshold L=-24", "--set", "28=3", in, out});
+                ASSERT_EQ(r.code, 0) << r.err;
+                host::AudioData got;
+                ASSERT_TRUE(host::readAudioFile(out, got, error)) << error;
+                EXPECT_EQ(got.channels, outputs);
+                EXPECT_EQ(got.sampleRate, 44100);
+                EXPECT_EQ(got.samples, expected.samples);
+            }
+        }
+    }
+}
+
+TEST_F(TolvaCliTest, WritesFloatWavAndASummaryLine) {
+    const std::string in = makeInput("in.wav", 2);
+    const auto r = run({"process", in, path("out.wav")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    // Not a terminal: no progress bar, only the summary line.
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+    EXPECT_NE(r.err.find("real time"), std::string::npos);
+    EXPECT_NE(r.err.find("peak in"), std::string::npos);
+    EXPECT_NE(r.err.find("peak out"), std::string::npos);
+    EXPECT_EQ(r.err.find('\r'), std::string::npos);
+    EXPECT_EQ(filesIn(), 2);  // in.wav and out.wav, no temporary file
+    // 32-bit float WAV: format tag 3 (IEEE float) or the extensible tag, 32 bits per sample.
+    const std::string bytes = slurp(path("out.wav"));
+    ASSERT_GT(bytes.size(), 44u);
+    EXPECT_EQ(bytes.substr(0, 4), "RIFF");
+    EXPECT_EQ(static_cast<unsigned char>(bytes[34]), 32);
+}
+
+TEST_F(TolvaCliTest, BypassStateAndPresetFiles) {
+    const std::string in = makeInput("in.wav", 2, 3000);
+    ASSERT_EQ(run({"process", "--quiet", "--bypass", in, path("bypassed.wav")}).code, 0);
+    host::AudioData a, b;
+    std::string error;
+    ASSERT_TRUE(host::readAudioFile(in, a, error));
+    ASSERT_TRUE(host::readAudioFile(path("bypassed.wav"), b, error));
+    EXPECT_EQ(a.samples, b.samples);
+
+    // State out, then state in, reproduce the same output and the same 140-byte chunk.
+    ASSERT_EQ(run({"process", "--quiet", "--preset", "4-Band Limit", "--set", "F1=100", "--state-out",
+                   path("s.bin"), in, path("one.wav")})
+                  .code,
+              0);
+    EXPECT_EQ(fs::file_size(path("s.bin")), 140u);
+    ASSERT_EQ(run({"process", "--quiet", "--state-in", path("s.bin"), "--state-out", path("s2.bin"), in,
+                   path("two.wav")})
+                  .code,
+              0);
+    EXPECT_EQ(slurp(path("one.wav")), slurp(path("two.wav")));  // byte for byte: no time stamps
+    EXPECT_EQ(slurp(path("s.bin")), slurp(path("s2.bin")));
+
+    const auto r = run({"presets", path("presets")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    for (const char* name : {"Default", "Soft Master", "4-Band Limit", "Low-End Control"})
+        EXPECT_EQ(fs::file_size(path("presets/" + std::string(name) + ".tfx")), 196u) << name;
+
+    const auto info = run({"info"});
+    ASSERT_EQ(info.code, 0);
+    EXPECT_NE(info.out.find("Tolva Multiband Compressor"), std::string::npos);
+    EXPECT_NE(info.out.find("2 in / 1 out   native pe21   audiosuite pf21"), std::string::npos);
+    EXPECT_NE(info.out.find("\"Threshold L\""), std::string::npos);
+    EXPECT_NE(info.out.find("\"Low-End Control\""), std::string::npos);
+    EXPECT_EQ(run({"--help"}).code, 0);
+}
+
+TEST_F(TolvaCliTest, BadInputFailsWithExit2AndLeavesTheOutputAlone) {
+    const std::string in = makeInput("in.wav", 2, 2000);
+    const std::string mono = makeInput("mono.wav", 1, 2000);
+    host::AudioData three;
+    three.channels = 3;
+    three.sampleRate = 48000;
+    three.samples.assign(3, std::vector<float>(100, 0.1f));
+    std::string error;
+    ASSERT_TRUE(host::writeAudioFile(path("three.wav"), three, error));
+    { std::ofstream(path("junk.wav")) << "RIFF0000WAVEnot really audio"; }
+    { std::ofstream(path("junk.state")) << "not a state chunk"; }
+    auto truncatedState = std::string("\x0b\x20\xba\x92\0\0\0\0", 8);
+    { std::ofstream(path("short.state"), std::ios::binary) << truncatedState; }
+
+    const std::vector<std::vector<std::string>> cases = {
+        {"--set", "Nonexistent=1"},
+        {"--set", "Threshold L=loud"},
+        {"--set", "Threshold L=nan"},
+        {"--set", "Solo Low=Yes"},
+        {"--set", "MasterBypassID=maybe"},
+        {"--set", "novalue"},
+        {"--preset", "No Such Preset"},
+        {"--outputs", "3"},
+        {"--outputs", "two"},
+        {"--block", "0"},
+        {"--block", "1025"},
+        {"--state-in", "@missing.state"},
+        {"--state-in", "@junk.state"},
+        {"--state-in", "@short.state"},
+        {"--state-in", "@"},  // a folder
+        {"--frobnicate"},
+        {"@junk.wav"},
+        {"@three.wav"},
+        {"@missing.wav"},
+    };
+    for (bool existing : {false, true}) {
+        for (const auto& c : cases) {
+            std::vector<std::string> args = {"process"};
+            std::string input = in;
+            for (const auto& a : c) {
+                if (a.rfind("@", 0) == 0) {
+                    const std::string p = path(a.substr(1));
+                    if (c.size() == 1)
+                        input = p;
+                    else
+                        args.push_back(p);
+                } else {
+                    args.push_back(a);
+                }
+            }
+            args.push_back(input);
+            args.push_back(path("out.wav"));
+            if (existing) {
+                std::ofstream(path("out.wav")) << "previous";
+            }
+            SCOPED_TRACE(testing::Message()
+                         << c.front() << (c.size() > 1 ? " " + c[1] : "") << " existing " << existing);
+            const int before = filesIn();
+            const auto r = run(args);
+            EXPECT_EQ(r.code, 2);
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+            EXPECT_EQ(r.err.rfind("tolva: ", 0), 0u) << r.err;
+            EXPECT_EQ(filesIn(), before);  // nothing created, no temporary file left
+            if (existing) {
+                EXPECT_EQ(slurp(path("out.wav")), "previous");
+            }
+        }
+        // 1 input to 2 outputs is a legal layout (the control case for the loop above).
+        EXPECT_EQ(run({"process", "--quiet", "--outputs", "2", mono, path("ok.wav")}).code, 0);
+    }
+    EXPECT_EQ(run({"process", "only-one-operand"}).code, 2);
+    EXPECT_EQ(run({"--plugin", "/nonexistent.so", "info"}).code, 2);
+    EXPECT_EQ(run({"presets", path("in.wav")}).code, 2);  // a file, not a folder
+}
+
+}  // namespace

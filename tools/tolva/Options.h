@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tolva {
+
+// The parsed command line of `tolva`.
+struct Options {
+    std::string command;                  // "info", "process", "presets", "demo-mix" or "" with help
+    std::vector<std::string> positional;  // operands after the command
+    std::string plugin;                   // --plugin LIB, empty: the library built beside tolva
+    int outputs = 0;                      // --outputs N, 0: as many as the input has
+    std::string preset;                   // --preset NAME
+    std::vector<std::pair<std::string, std::string>> sets;  // --set NAME=VALUE, in order
+    int block = 512;                                        // --block N, 1..1024
+    bool bypass = false;                                    // --bypass
+    std::string stateIn, stateOut;                          // --state-in FILE, --state-out FILE
+    double seconds = 10.0;                                  // --seconds S (demo-mix)
+    bool help = false;                                      // --help or -h
+    bool quiet = false;                                     // --quiet: no progress bar and no summary line
+};
+
+// Parses argv into out. On a usage error returns false with a one-line reason in error.
+bool parseOptions(int argc, const char* const* argv, Options& out, std::string& error);
+
+// The text printed by --help.
+const char* usageText();
+
+// Strict decimal integer parse: the whole text must be one integer within [lo, hi].
+bool parseInt(const std::string& text, long lo, long hi, long& out);
+
+}  // namespace tolva
