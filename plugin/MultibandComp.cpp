@@ -293,6 +293,210 @@ void MultibandComp::processAudio(const float* const* inputs, float** outputs, in
     sendLevelsToEditor();
 }
 
+#if DSP_LANES4_SSE2 && DSP_FAST_DECIBELS_SSE2
+namespace {
+
+namespace l4 = dsp::lanes4;
+
+// Up to four biquad sections in the lanes of SSE registers for the length of a block; each lane
+// does BiQuad::getNextSample's float operations in the same order. A lane without a section has
+// zero coefficients and is never stored back.
+struct BiQuadLanes {
+    __m128 a0, a1, a2, b1, b2, c0, d0;
+    __m128 x1, x2, y1, y2;
+
+    explicit BiQuadLanes(const dsp::BiQuad<float>* const* sections) {
+        alignas(16) float v[11][4];
+        for (int k = 0; k < 4; ++k) {
+            dsp::BiQuad<float>::Snapshot s{};
+            if (sections[k]) s = sections[k]->snapshot();  // else all zero, c0 included
+            const float values[11] = {s.a0, s.a1, s.a2, s.b1, s.b2, s.c0, s.d0, s.x1, s.x2, s.y1, s.y2};
+            for (int j = 0; j < 11; ++j) v[j][k] = values[j];
+        }
+        __m128* const fields[11] = {&a0, &a1, &a2, &b1, &b2, &c0, &d0, &x1, &x2, &y1, &y2};
+        for (int j = 0; j < 11; ++j) *fields[j] = _mm_load_ps(v[j]);
+    }
+
+    void store(dsp::BiQuad<float>* const* sections) const {
+        alignas(16) float v[4][4];
+        _mm_store_ps(v[0], x1);
+        _mm_store_ps(v[1], x2);
+        _mm_store_ps(v[2], y1);
+        _mm_store_ps(v[3], y2);
+        for (int k = 0; k < 4; ++k)
+            if (sections[k]) sections[k]->setState(v[0][k], v[1][k], v[2][k], v[3][k]);
+    }
+
+    __m128 step(__m128 x) {
+        __m128 v = _mm_add_ps(_mm_mul_ps(a0, x), _mm_mul_ps(a1, x1));
+        v = _mm_add_ps(v, _mm_mul_ps(a2, x2));
+        v = _mm_sub_ps(v, _mm_mul_ps(b1, y1));
+        v = _mm_sub_ps(v, _mm_mul_ps(b2, y2));
+        const __m128 out = _mm_add_ps(_mm_mul_ps(d0, x), _mm_mul_ps(c0, v));
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = out;
+        return out;
+    }
+};
+
+// Up to four all-passes in SSE lanes, each doing Allpass::getNextSample's float operations in order.
+struct AllpassLanes {
+    __m128 a1, a2, b0, b1, b2;
+    __m128 w, s1, s2, y;
+
+    explicit AllpassLanes(const dsp::Allpass<float>* const* sections) {
+        alignas(16) float v[9][4];
+        for (int k = 0; k < 4; ++k) {
+            dsp::Allpass<float>::Snapshot s{};
+            if (sections[k]) s = sections[k]->snapshot();
+            const float values[9] = {s.a1, s.a2, s.b0, s.b1, s.b2, s.w, s.s1, s.s2, s.y};
+            for (int j = 0; j < 9; ++j) v[j][k] = values[j];
+        }
+        __m128* const fields[9] = {&a1, &a2, &b0, &b1, &b2, &w, &s1, &s2, &y};
+        for (int j = 0; j < 9; ++j) *fields[j] = _mm_load_ps(v[j]);
+    }
+
+    void store(dsp::Allpass<float>* const* sections) const {
+        alignas(16) float v[4][4];
+        _mm_store_ps(v[0], w);
+        _mm_store_ps(v[1], s1);
+        _mm_store_ps(v[2], s2);
+        _mm_store_ps(v[3], y);
+        for (int k = 0; k < 4; ++k)
+            if (sections[k]) sections[k]->setState(v[0][k], v[1][k], v[2][k], v[3][k]);
+    }
+
+    __m128 step(__m128 x) {
+        w = _mm_sub_ps(x, _mm_mul_ps(a1, s1));
+        w = _mm_sub_ps(w, _mm_mul_ps(a2, s2));
+        y = _mm_add_ps(_mm_mul_ps(b0, w), _mm_mul_ps(b1, s1));
+        y = _mm_add_ps(_mm_mul_ps(b2, s2), y);
+        s2 = s1;
+        s1 = w;
+        return y;
+    }
+};
+
+// Four peak meters in SSE lanes.
+struct MeterLanes {
+    __m128 envelope, attackCoef, releaseCoef;
+
+    explicit MeterLanes(const dsp::PeakDetector<float>* const* meters) {
+        envelope = _mm_setr_ps(meters[0]->getEnvelope(), meters[1]->getEnvelope(), meters[2]->getEnvelope(),
+                               meters[3]->getEnvelope());
+        attackCoef = _mm_setr_ps(meters[0]->getAttackCoef(), meters[1]->getAttackCoef(),
+                                 meters[2]->getAttackCoef(), meters[3]->getAttackCoef());
+        releaseCoef = _mm_setr_ps(meters[0]->getReleaseCoef(), meters[1]->getReleaseCoef(),
+                                  meters[2]->getReleaseCoef(), meters[3]->getReleaseCoef());
+    }
+
+    void store(dsp::PeakDetector<float>* const* meters) const {
+        alignas(16) float v[4];
+        _mm_store_ps(v, envelope);
+        for (int k = 0; k < 4; ++k) meters[k]->restoreEnvelope(v[k]);
+    }
+
+    void detect(__m128 x) { l4::follow(envelope, l4::abs(x), attackCoef, releaseCoef); }
+};
+
+}  // namespace
+
+template <int kChannels>
+void MultibandComp::processFrames(const float* const* inputs, float** outputs, int frames,
+                                  const bool solo[kNumBands], float outGain) {
+    const bool anySolo = solo[0] || solo[1] || solo[2] || solo[3];
+    // Dividing by 1 or 2 and multiplying by 1 or 0.5 give the same float.
+    const __m128 channelShare = _mm_set1_ps(kChannels == 2 ? 0.5f : 1.0f);
+    // Every section, compressor and meter runs in SSE lanes for the whole block, with the state in
+    // registers; each lane does the scalar float operations in the same order, so the results are
+    // those of the objects' own per-sample functions. In mono the channel-2 lanes compute on
+    // silence and are not stored back.
+    //   split 1: lanes {LP, HP} of channel 1, then of channel 2, both fed x
+    //   split 2: {LP, HP} of each channel fed the first high-pass h; all-pass at F2 fed the first
+    //            low-pass (lanes 0, 1 = channels 1, 2)
+    //   split 3: {LP, HP} of each channel fed the second high-pass h2; all-passes at F3 fed the
+    //            low band and the low-mid band: {low, low-mid} of channel 1, then of channel 2
+    const int c1 = kChannels == 2 ? 1 : 0;
+    dsp::BiQuad<float>* const split1[4] = {lowSplitLP[0], lowSplitHP[0],
+                                           kChannels == 2 ? lowSplitLP[1] : nullptr,
+                                           kChannels == 2 ? lowSplitHP[1] : nullptr};
+    dsp::BiQuad<float>* const split2[4] = {midSplitLP[0], midSplitHP[0],
+                                           kChannels == 2 ? midSplitLP[1] : nullptr,
+                                           kChannels == 2 ? midSplitHP[1] : nullptr};
+    dsp::BiQuad<float>* const split3[4] = {highSplitLP[0], highSplitHP[0],
+                                           kChannels == 2 ? highSplitLP[1] : nullptr,
+                                           kChannels == 2 ? highSplitHP[1] : nullptr};
+    AP* const allpass2[4] = {lowAllpassMid[0], kChannels == 2 ? lowAllpassMid[1] : nullptr, nullptr, nullptr};
+    AP* const allpass3[4] = {lowAllpassHigh[0], lowMidAllpassHigh[0],
+                             kChannels == 2 ? lowAllpassHigh[1] : nullptr,
+                             kChannels == 2 ? lowMidAllpassHigh[1] : nullptr};
+    BiQuadLanes s1(split1), s2(split2), s3(split3);
+    AllpassLanes ap2(allpass2), ap3(allpass3);
+    Compressor* const comp0[kNumBands] = {bandCompressors[0][0], bandCompressors[1][0], bandCompressors[2][0],
+                                          bandCompressors[3][0]};
+    Compressor* const comp1[kNumBands] = {bandCompressors[0][1], bandCompressors[1][1], bandCompressors[2][1],
+                                          bandCompressors[3][1]};
+    Compressor::Lanes bands0 = Compressor::loadLanes(comp0);
+    Compressor::Lanes bands1 = Compressor::loadLanes(comp1);
+    MeterLanes inMeters(inputMeters), outMeters(outputMeters);
+    const __m128 negateOdd = _mm_setr_ps(0.0f, -0.0f, 0.0f, -0.0f);
+
+    // Results go to a local buffer first: stores through the host's float pointers could alias the
+    // states as far as the compiler knows.
+    float result[kChannels][kMaxFrames];
+    for (int i = 0; i < frames; ++i) {
+        const float x0 = inputs[0][i];
+        const float x1 = kChannels == 2 ? inputs[c1][i] : 0.0f;
+        const __m128 o1 = s1.step(_mm_setr_ps(x0, x0, x1, x1));                       // {l, h, l, h}
+        const __m128 o2 = s2.step(_mm_shuffle_ps(o1, o1, _MM_SHUFFLE(3, 3, 1, 1)));   // {ml, h2, ml, h2}
+        const __m128 a2 = ap2.step(_mm_shuffle_ps(o1, o1, _MM_SHUFFLE(2, 0, 2, 0)));  // {l', l', ..}
+        const __m128 o3 = s3.step(_mm_shuffle_ps(o2, o2, _MM_SHUFFLE(3, 3, 1, 1)));   // {band 3, -band 4, ..}
+        const __m128 a3 = ap3.step(
+            _mm_unpacklo_ps(a2, _mm_shuffle_ps(o2, o2, _MM_SHUFFLE(2, 0, 2, 0))));  // {band 1, -band 2}
+        const __m128 band0 = _mm_xor_ps(_mm_movelh_ps(a3, o3), negateOdd);
+        const __m128 band1 = _mm_xor_ps(_mm_movehl_ps(o3, a3), negateOdd);
+
+        // Channel 1 sees channel 2's envelopes of the previous sample, channel 2 those of this one.
+        const __m128 y0 = Compressor::processLanes(bands0, band0, bands1.envelope);
+        __m128 inputSum = _mm_add_ps(_mm_setzero_ps(), band0);
+        __m128 outputSum = _mm_add_ps(_mm_setzero_ps(), y0);
+        __m128 y1 = y0;
+        if constexpr (kChannels == 2) {
+            y1 = Compressor::processLanes(bands1, band1, bands0.envelope);
+            inputSum = _mm_add_ps(inputSum, band1);
+            outputSum = _mm_add_ps(outputSum, y1);
+        }
+        inMeters.detect(_mm_mul_ps(inputSum, channelShare));
+        outMeters.detect(_mm_mul_ps(outputSum, channelShare));
+
+        const __m128 ys[2] = {y0, y1};
+        for (int c = 0; c < kChannels; ++c) {
+            alignas(16) float y[kNumBands];
+            _mm_store_ps(y, ys[c]);
+            float out = 0;
+            if (anySolo) {
+                for (int k = 0; k < kNumBands; ++k)
+                    if (solo[k]) out = y[k] + out;
+            } else {
+                out = y[3] + ((y[0] + y[1]) + y[2]);
+            }
+            result[c][i] = out * outGain;
+        }
+    }
+    s1.store(split1);
+    s2.store(split2);
+    s3.store(split3);
+    ap2.store(allpass2);
+    ap3.store(allpass3);
+    Compressor::storeLanes(bands0, comp0);
+    if constexpr (kChannels == 2) Compressor::storeLanes(bands1, comp1);
+    inMeters.store(inputMeters);
+    outMeters.store(outputMeters);
+    for (int c = 0; c < kChannels; ++c) std::memcpy(outputs[c], result[c], sizeof(float) * frames);
+}
+#else
 template <int kChannels>
 void MultibandComp::processFrames(const float* const* inputs, float** outputs, int frames,
                                   const bool solo[kNumBands], float outGain) {
@@ -334,6 +538,8 @@ void MultibandComp::processFrames(const float* const* inputs, float** outputs, i
     }
     for (int c = 0; c < kChannels; ++c) std::memcpy(outputs[c], result[c], sizeof(float) * frames);
 }
+
+#endif
 
 void MultibandComp::recoverNonFiniteState() {
     // One cheap test for the whole plug-in; the per-object clean-up runs only after a fault.

@@ -7,6 +7,7 @@
 
 #include "dsp/effect/AudioEffect.h"
 #include "dsp/util/FastDecibels.h"
+#include "dsp/util/Lanes4.h"
 #include "dsp/util/PeakDetector.h"
 #include "dsp/util/Select.h"
 #include "plugkit/core/AlignedAlloc.h"
@@ -64,6 +65,28 @@ public:
     // evaluated together. The results equal four process() calls to float rounding of those
     // functions (within 1 ulp). Never allocates.
     static void processFour(TolvaCompressor* const bands[4], const T x[4], T y[4]);
+
+#if DSP_LANES4_SSE2 && DSP_FAST_DECIBELS_SSE2
+    // The state and settings of four compressors (the four bands of one channel), one per SSE lane,
+    // for a caller that keeps them in registers for a whole block instead of going through the
+    // objects sample by sample. Float only.
+    struct Lanes {
+        __m128 envelope, attackCoef, releaseCoef, threshold, slope, makeupGain;
+        __m128 inEnvelope, inAttackCoef, inReleaseCoef;
+        __m128 outEnvelope, outAttackCoef, outReleaseCoef;
+        __m128 autoGainMask;  // all bits set in the lanes with automatic gain
+        __m128d unityBelowLow, unityBelowHigh;
+        bool anyAutoGain;
+    };
+    // [audio thread] Copies the four compressors' state and settings into lanes 0 to 3.
+    static Lanes loadLanes(const TolvaCompressor* const bands[4]) requires std::is_same_v<T, float>;
+    // [audio thread] Copies the envelopes back (settings do not change while lanes run).
+    static void storeLanes(const Lanes& lanes,
+                           TolvaCompressor* const bands[4]) requires std::is_same_v<T, float>;
+    // [audio thread] processFour on the lanes, for four compressors that are all linked:
+    // partnerEnvelope holds the partners' envelopes as they are at this moment. Same results.
+    static __m128 processLanes(Lanes& s, __m128 x, __m128 partnerEnvelope) requires std::is_same_v<T, float>;
+#endif
 
     // [audio thread] True when the envelope and both followers are finite.
     bool hasFiniteState() const {
@@ -279,5 +302,116 @@ void TolvaCompressor<T>::processFour(TolvaCompressor* const bands[4], const T x[
         }
     }
 }
+
+#if DSP_LANES4_SSE2 && DSP_FAST_DECIBELS_SSE2
+template <typename T>
+auto TolvaCompressor<T>::loadLanes(const TolvaCompressor* const bands[4])
+    -> Lanes requires std::is_same_v<T, float> {
+    alignas(16) float v[12][4];
+    alignas(16) double unity[4];
+    bool anyAutoGain = false;
+    for (int k = 0; k < 4; ++k) {
+        const TolvaCompressor& c = *bands[k];
+        v[0][k] = c.envelope;
+        v[1][k] = c.attackCoef;
+        v[2][k] = c.releaseCoef;
+        v[3][k] = c.threshold;
+        v[4][k] = c.slope;
+        v[5][k] = c.makeupGain;
+        v[6][k] = c.inputLevel->getEnvelope();
+        v[7][k] = c.inputLevel->getAttackCoef();
+        v[8][k] = c.inputLevel->getReleaseCoef();
+        v[9][k] = c.outputLevel->getEnvelope();
+        v[10][k] = c.outputLevel->getAttackCoef();
+        v[11][k] = c.outputLevel->getReleaseCoef();
+        unity[k] = c.unityBelow;
+        anyAutoGain = anyAutoGain || c.autoGain;
+    }
+    Lanes s;
+    s.envelope = _mm_load_ps(v[0]);
+    s.attackCoef = _mm_load_ps(v[1]);
+    s.releaseCoef = _mm_load_ps(v[2]);
+    s.threshold = _mm_load_ps(v[3]);
+    s.slope = _mm_load_ps(v[4]);
+    s.makeupGain = _mm_load_ps(v[5]);
+    s.inEnvelope = _mm_load_ps(v[6]);
+    s.inAttackCoef = _mm_load_ps(v[7]);
+    s.inReleaseCoef = _mm_load_ps(v[8]);
+    s.outEnvelope = _mm_load_ps(v[9]);
+    s.outAttackCoef = _mm_load_ps(v[10]);
+    s.outReleaseCoef = _mm_load_ps(v[11]);
+    s.autoGainMask =
+        _mm_castsi128_ps(_mm_setr_epi32(bands[0]->autoGain ? -1 : 0, bands[1]->autoGain ? -1 : 0,
+                                        bands[2]->autoGain ? -1 : 0, bands[3]->autoGain ? -1 : 0));
+    s.unityBelowLow = _mm_load_pd(unity);
+    s.unityBelowHigh = _mm_load_pd(unity + 2);
+    s.anyAutoGain = anyAutoGain;
+    return s;
+}
+
+template <typename T>
+void TolvaCompressor<T>::storeLanes(const Lanes& s,
+                                    TolvaCompressor* const bands[4]) requires std::is_same_v<T, float> {
+    alignas(16) float v[3][4];
+    _mm_store_ps(v[0], s.envelope);
+    _mm_store_ps(v[1], s.inEnvelope);
+    _mm_store_ps(v[2], s.outEnvelope);
+    for (int k = 0; k < 4; ++k) {
+        bands[k]->envelope = v[0][k];
+        bands[k]->inputLevel->restoreEnvelope(v[1][k]);
+        bands[k]->outputLevel->restoreEnvelope(v[2][k]);
+    }
+}
+
+template <typename T>
+__m128 TolvaCompressor<T>::processLanes(Lanes& s, __m128 x,
+                                        __m128 partnerEnvelope) requires std::is_same_v<T, float> {
+    namespace l4 = dsp::lanes4;
+    // followInput
+    const __m128 r = l4::abs(x);
+    l4::follow(s.inEnvelope, r, s.inAttackCoef, s.inReleaseCoef);
+    const __m128 c = l4::selectIfGreater(r, s.envelope, s.attackCoef, s.releaseCoef);
+    s.envelope = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(s.envelope, r), c), r);
+    // detectorAmplitude of linked compressors: the float sum, then half of it in double.
+    const __m128 sum = _mm_add_ps(s.envelope, partnerEnvelope);
+    const __m128d half = _mm_set1_pd(0.5);
+    const __m128d ampLow = _mm_mul_pd(_mm_cvtps_pd(sum), half);
+    const __m128d ampHigh = _mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(sum, sum)), half);
+    const bool unity = (_mm_movemask_pd(_mm_cmplt_pd(ampLow, s.unityBelowLow)) &
+                        _mm_movemask_pd(_mm_cmplt_pd(ampHigh, s.unityBelowHigh))) == 3;
+    __m128 gain = _mm_set1_ps(1.0f);
+    if (!unity) {
+        const __m128 level = _mm_movelh_ps(dsp::fastdb::decibels2(ampLow), dsp::fastdb::decibels2(ampHigh));
+        // reductionFor
+        const __m128 zero = _mm_setzero_ps();
+        const __m128 reduction = _mm_mul_ps(_mm_sub_ps(s.threshold, level), s.slope);
+        const __m128 aboveOnly = l4::selectIfGreater(level, s.threshold, reduction, zero);
+        const __m128 kept = l4::selectIfGreater(zero, aboveOnly, aboveOnly, zero);
+        // powerOfTen4 of reduction / 20
+        const __m128d twenty = _mm_set1_pd(20.0);
+        const __m128d log2Of10 = _mm_set1_pd(3.3219280948873622);
+        const __m128d eLow = _mm_div_pd(_mm_cvtps_pd(kept), twenty);
+        const __m128d eHigh = _mm_div_pd(_mm_cvtps_pd(_mm_movehl_ps(kept, kept)), twenty);
+        gain = _mm_movelh_ps(_mm_cvtpd_ps(dsp::fastdb::exp2Clamped(_mm_mul_pd(eLow, log2Of10))),
+                             _mm_cvtpd_ps(dsp::fastdb::exp2Clamped(_mm_mul_pd(eHigh, log2Of10))));
+    }
+    const __m128 reduced = _mm_mul_ps(x, gain);
+    l4::follow(s.outEnvelope, l4::abs(reduced), s.outAttackCoef, s.outReleaseCoef);
+    __m128 y = _mm_mul_ps(reduced, s.makeupGain);
+    if (s.anyAutoGain) {
+        // Lanes without automatic gain get the exponent 0 and so the factor 1 exactly.
+        const __m128 diff = _mm_and_ps(
+            s.autoGainMask, _mm_div_ps(_mm_sub_ps(s.inEnvelope, s.outEnvelope), _mm_set1_ps(20.0f)));
+        const __m128d log2Of10 = _mm_set1_pd(3.3219280948873622);
+        const __m128d eLow = _mm_cvtps_pd(diff);
+        const __m128d eHigh = _mm_cvtps_pd(_mm_movehl_ps(diff, diff));
+        const __m128 factor =
+            _mm_movelh_ps(_mm_cvtpd_ps(dsp::fastdb::exp2Clamped(_mm_mul_pd(eLow, log2Of10))),
+                          _mm_cvtpd_ps(dsp::fastdb::exp2Clamped(_mm_mul_pd(eHigh, log2Of10))));
+        y = _mm_mul_ps(y, factor);
+    }
+    return y;
+}
+#endif
 
 }  // namespace tolvacompressor

@@ -59,6 +59,14 @@ public:
     };
     Snapshot snapshot() const { return {a0, a1, a2, b0, b1, b2, w, s1, s2, y}; }
 
+    // [audio thread] Puts back the state, for a caller that ran the recurrence itself.
+    void setState(T nw, T ns1, T ns2, T ny) {
+        w = nw;
+        s1 = ns1;
+        s2 = ns2;
+        y = ny;
+    }
+
 private:
     T a0 = 0;
     T a1 = 0, a2 = 0;

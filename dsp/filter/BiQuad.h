@@ -71,6 +71,15 @@ public:
     };
     Snapshot snapshot() const { return {x1, x2, y1, y2, a0, a1, a2, b1, b2, c0, d0}; }
 
+    // [audio thread] Puts back the two previous inputs and outputs, for a caller that ran the
+    // section's recurrence itself (several sections side by side in vector registers).
+    void setState(T nx1, T nx2, T ny1, T ny2) {
+        x1 = nx1;
+        x2 = nx2;
+        y1 = ny1;
+        y2 = ny2;
+    }
+
 protected:
     T x1 = 0, x2 = 0;
     T y1 = 0, y2 = 0;

@@ -43,6 +43,10 @@ public:
     T getAttackCoef() const { return attackCoef; }
     T getReleaseCoef() const { return releaseCoef; }
 
+    // [audio thread] Puts back the envelope, for a caller that ran follow() itself (several
+    // followers side by side in vector registers).
+    void restoreEnvelope(T value) { envelope = value; }
+
 protected:
     // One step towards the rectified value v: the attack coefficient while v is above the envelope,
     // the release coefficient otherwise (also when v equals the envelope or is NaN).

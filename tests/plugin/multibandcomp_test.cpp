@@ -9,7 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "dsp/filter/Allpass.h"
+#include "dsp/filter/LinkwitzRileyHP.h"
+#include "dsp/filter/LinkwitzRileyLP.h"
+#include "dsp/util/PeakDetector.h"
 #include "plugkit/core/AlignedAlloc.h"
+#include "tolvacompressor/TolvaCompressor.h"
 
 namespace {
 
@@ -61,6 +66,154 @@ std::vector<float> noise(int frames, unsigned seed, float amp) {
     std::vector<float> v(static_cast<std::size_t>(frames));
     for (float& x : v) x = d(rng);
     return v;
+}
+
+// The plug-in's signal chain rebuilt from its parts and run through their own per-sample functions,
+// set up from the plug-in's current parameter values as the plug-in does it.
+struct PartsChain {
+    dsp::LinkwitzRileyLP<float> lowLP[2], midLP[2], highLP[2];
+    dsp::LinkwitzRileyHP<float> lowHP[2], midHP[2], highHP[2];
+    dsp::Allpass<float> lowApMid[2], lowApHigh[2], lowMidApHigh[2];
+    tolvacompressor::TolvaCompressor<float> comp[4][2];
+    dsp::PeakDetector<float> inMeter[4], outMeter[4];
+
+    explicit PartsChain(float rate) {
+        for (int c = 0; c < 2; ++c) {
+            for (auto* f : {&lowLP[c], &midLP[c], &highLP[c]}) f->setSampleRate(rate);
+            for (auto* f : {&lowHP[c], &midHP[c], &highHP[c]}) f->setSampleRate(rate);
+            for (auto* f : {&lowApMid[c], &lowApHigh[c], &lowMidApHigh[c]}) f->setSampleRate(rate);
+            for (int k = 0; k < 4; ++k)
+                comp[k][c].initialize(rate, 10.0f, k == 3 ? 200.0f : 10.0f, -20.0f, 10.0f, 0.0f);
+        }
+        for (int k = 0; k < 4; ++k) {
+            comp[k][0].linkStereo(comp[k][1]);
+            for (auto* m : {&inMeter[k], &outMeter[k]}) {
+                m->setSampleRate(rate);
+                m->setEnvelope(0.0f, 500.0f);
+            }
+        }
+    }
+
+    static float decibelsToGain(float db) {
+        return static_cast<float>(std::pow(10.0, static_cast<double>(db / 20.0f)));
+    }
+
+    void configure(const MultibandComp& plug) {
+        const float f1 = plug.readFloatParamValue(MultibandComp::kF1);
+        const float f2 = plug.readFloatParamValue(MultibandComp::kF2);
+        const float f3 = plug.readFloatParamValue(MultibandComp::kF3);
+        for (int c = 0; c < 2; ++c) {
+            lowLP[c].setFrequency(f1);
+            lowHP[c].setFrequency(f1);
+            midLP[c].setFrequency(f2);
+            midHP[c].setFrequency(f2);
+            highLP[c].setFrequency(f3);
+            highHP[c].setFrequency(f3);
+            lowApMid[c].setFrequency(f2);
+            lowApHigh[c].setFrequency(f3);
+            lowMidApHigh[c].setFrequency(f3);
+            for (int k = 0; k < 4; ++k) {
+                auto v = [&](int i) { return plug.readFloatParamValue(5 * k + i); };
+                comp[k][c].setParams(v(MultibandComp::kAttack), v(MultibandComp::kRelease),
+                                     v(MultibandComp::kThreshold), v(MultibandComp::kRatio),
+                                     decibelsToGain(v(MultibandComp::kGain)));
+                comp[k][c].autoGainEnabled(plug.readBoolParamValue(MultibandComp::kAutoGain));
+            }
+        }
+    }
+
+    std::vector<std::vector<float>> render(const MultibandComp& plug,
+                                           const std::vector<std::vector<float>>& in) {
+        configure(plug);
+        const int channels = static_cast<int>(in.size());
+        bool solo[4], anySolo = false;
+        for (int k = 0; k < 4; ++k) anySolo |= solo[k] = plug.readBoolParamValue(MultibandComp::kSoloLow + k);
+        const float outGain = decibelsToGain(plug.readFloatParamValue(MultibandComp::kOutputGain));
+        std::vector<std::vector<float>> out(in.size(), std::vector<float>(in[0].size()));
+        for (std::size_t i = 0; i < in[0].size(); ++i) {
+            float inSum[4] = {0, 0, 0, 0}, outSum[4] = {0, 0, 0, 0};
+            for (int c = 0; c < channels; ++c) {
+                const float x = in[static_cast<std::size_t>(c)][i];
+                float band[4];
+                band[0] = lowApHigh[c].getNextSample(lowApMid[c].getNextSample(lowLP[c].getNextSample(x)));
+                const float h = lowHP[c].getNextSample(x);
+                band[1] = -lowMidApHigh[c].getNextSample(midLP[c].getNextSample(h));
+                const float h2 = midHP[c].getNextSample(h);
+                band[2] = highLP[c].getNextSample(h2);
+                band[3] = -highHP[c].getNextSample(h2);
+                tolvacompressor::TolvaCompressor<float>* const four[4] = {&comp[0][c], &comp[1][c],
+                                                                          &comp[2][c], &comp[3][c]};
+                float y[4];
+                tolvacompressor::TolvaCompressor<float>::processFour(four, band, y);
+                float sum = 0;
+                for (int k = 0; k < 4; ++k) {
+                    inSum[k] = inSum[k] + band[k];
+                    outSum[k] = outSum[k] + y[k];
+                    if (solo[k]) sum = y[k] + sum;
+                }
+                if (!anySolo) sum = y[3] + ((y[0] + y[1]) + y[2]);
+                out[static_cast<std::size_t>(c)][i] = sum * outGain;
+            }
+            const float share = channels == 2 ? 0.5f : 1.0f;
+            for (int k = 0; k < 4; ++k) {
+                inMeter[k].detect(inSum[k] * share);
+                outMeter[k].detect(outSum[k] * share);
+            }
+        }
+        return out;
+    }
+};
+
+TEST(MultibandComp, MatchesItsPartsRunSampleBySample) {
+    // Every band and both channels are computed side by side; the outputs, meters and compressor
+    // states must be those of the parts, bit for bit, whatever the settings.
+    const int frames = 6000;
+    const auto left = noise(frames, 5, 1.6f);
+    auto right = sine(70.0, 44100.0, frames, 1.2);
+    for (int i = 0; i < frames; ++i)
+        right[i] *= static_cast<float>(i % 2000) / 1000.0f;  // quiet stretches too
+    struct Case {
+        int channels;
+        bool autoGain;
+        int soloMask;
+    };
+    for (const Case tc : {Case{2, false, 0}, Case{2, true, 0}, Case{2, true, 0b1010}, Case{1, false, 0},
+                          Case{1, true, 0b0001}}) {
+        Plugin plug;
+        for (int b = 0; b < 4; ++b) {
+            plug.setPlain(5 * b + MultibandComp::kThreshold, -30.0 + 6.0 * b);
+            plug.setPlain(5 * b + MultibandComp::kAttack, 1.0 + 15.0 * b);
+            plug.setPlain(5 * b + MultibandComp::kRelease, 300.0 - 70.0 * b);
+            plug.setPlain(5 * b + MultibandComp::kRatio, 2.0 + 6.0 * b);
+            plug.setPlain(5 * b + MultibandComp::kGain, 1.5 * b);
+            plug.setBool(MultibandComp::kSoloLow + b, (tc.soloMask >> b) & 1);
+        }
+        plug.setPlain(MultibandComp::kF1, 120.0);
+        plug.setPlain(MultibandComp::kF2, 1500.0);
+        plug.setPlain(MultibandComp::kF3, 7000.0);
+        plug.setPlain(MultibandComp::kOutputGain, 3.0);
+        plug.setBool(MultibandComp::kAutoGain, tc.autoGain);
+        plug->resetFromHost(44100.0, 1024, tc.channels, tc.channels);
+        std::vector<std::vector<float>> in = {left, right};
+        in.resize(static_cast<std::size_t>(tc.channels));
+        const auto got = plug.render(in, tc.channels, 300);
+        PartsChain parts(44100.0f);
+        const auto want = parts.render(*plug.p, in);
+        const std::string what = std::to_string(tc.channels) + " channels, auto gain " +
+                                 std::to_string(tc.autoGain) + ", solo " + std::to_string(tc.soloMask);
+        EXPECT_EQ(got, want) << what;
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_EQ(plug->inputMeterLevel(k), parts.inMeter[k].getEnvelope()) << what;
+            EXPECT_EQ(plug->outputMeterLevel(k), parts.outMeter[k].getEnvelope()) << what;
+            for (int c = 0; c < 2; ++c) {
+                const auto& a = plug->bandCompressor(k, c);
+                const auto& b = parts.comp[k][c];
+                EXPECT_EQ(a.getEnvelope(), b.getEnvelope()) << what;
+                EXPECT_EQ(a.inputFollower().getEnvelope(), b.inputFollower().getEnvelope()) << what;
+                EXPECT_EQ(a.outputFollower().getEnvelope(), b.outputFollower().getEnvelope()) << what;
+            }
+        }
+    }
 }
 
 TEST(MultibandComp, DescriptionLayoutsAndParameters) {
