@@ -30,6 +30,6 @@ fi
 
 if [ -f fuzz/CMakeLists.txt ]; then
   echo "== fuzz targets (short run)"
-  scripts/build.sh fuzz
+  scripts/build.sh fuzz --target fuzz_jpeg fuzz_png fuzz_font
   scripts/fuzz.sh 20
 fi
