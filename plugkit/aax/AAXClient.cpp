@@ -11,7 +11,7 @@
 #include "plugkit/aax/AAXDescription.h"
 #include "plugkit/client/Client.h"
 #include "plugkit/core/AlignedAlloc.h"
-#include "plugkit/core/FPControl.h"
+#include "plugkit/aax/HostCallGuard.h"
 
 namespace plugkit::aax {
 
@@ -65,7 +65,7 @@ AAXClient::~AAXClient() {
 }
 
 sdk::IACFUnknown* AAXClient::create() {
-    core::FPStateGuard guard;
+    HostCallGuard guard;
     client::Client* client = plugkitCreateClient();
     if (!client) return nullptr;
     AAXClient* object = core::mallocNew<AAXClient>(client);

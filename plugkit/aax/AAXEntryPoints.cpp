@@ -12,7 +12,7 @@
 #include "plugkit/aax/PresetFile.h"
 #include "plugkit/client/Client.h"
 #include "plugkit/core/AlignedAlloc.h"
-#include "plugkit/core/FPControl.h"
+#include "plugkit/aax/HostCallGuard.h"
 
 #define PLUGKIT_AAX_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -36,7 +36,7 @@ constexpr sdk::CreateObjectProc kEffectGUIFactory = nullptr;
 }  // namespace
 
 PLUGKIT_AAX_EXPORT sdk::Result ACFStartup(sdk::IACFUnknown* host) {
-    plugkit::core::FPStateGuard guard;
+    plugkit::aax::HostCallGuard guard;
     if (!host) {
         dropHostServices();
     } else if (!gHostServices) {
@@ -47,13 +47,13 @@ PLUGKIT_AAX_EXPORT sdk::Result ACFStartup(sdk::IACFUnknown* host) {
 }
 
 PLUGKIT_AAX_EXPORT sdk::Result ACFShutdown() {
-    plugkit::core::FPStateGuard guard;
+    plugkit::aax::HostCallGuard guard;
     dropHostServices();
     return sdk::kSuccess;
 }
 
 PLUGKIT_AAX_EXPORT sdk::Result ACFRegisterPlugin(sdk::IACFUnknown* host, sdk::IACFPluginDefinition** outDefinition) {
-    plugkit::core::FPStateGuard guard;
+    plugkit::aax::HostCallGuard guard;
     if (outDefinition) *outDefinition = nullptr;
     plugkit::aax::HostRef<sdk::ICollection> collection(sdk::queryInterface<sdk::ICollection>(host));
     if (!collection) return sdk::kErrorNullObject;
@@ -89,19 +89,19 @@ PLUGKIT_AAX_EXPORT sdk::Result ACFGetClassFactory(sdk::IACFUnknown*, const sdk::
 }
 
 PLUGKIT_AAX_EXPORT sdk::Result ACFCanUnloadNow() {
-    plugkit::core::FPStateGuard guard;
+    plugkit::aax::HostCallGuard guard;
     return plugkit::aax::liveObjectCount();
 }
 
 PLUGKIT_AAX_EXPORT sdk::Result ACFGetSDKVersion(std::uint64_t* outVersion) {
-    plugkit::core::FPStateGuard guard;
+    plugkit::aax::HostCallGuard guard;
     if (!outVersion) return sdk::kErrorNullObject;
     *outVersion = sdk::kSDKVersion;
     return sdk::kSuccess;
 }
 
 PLUGKIT_AAX_EXPORT void PlugkitEnumerateTFX(sdk::TFXCallback callback, void* userData) {
-    plugkit::core::FPStateGuard guard;
+    plugkit::aax::HostCallGuard guard;
     if (!callback) return;
     plugkit::client::Client* client = plugkitCreateClient();
     if (!client) return;

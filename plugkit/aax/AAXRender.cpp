@@ -6,12 +6,12 @@
 #include "plugkit/aax/AAXClient.h"
 #include "plugkit/aax/AAXDescription.h"
 #include "plugkit/client/Client.h"
-#include "plugkit/core/FPControl.h"
+#include "plugkit/aax/HostCallGuard.h"
 
 namespace plugkit::aax {
 
 void StaticRenderAudio(sdk::ContextField* const instancesBegin[], const void* instancesEnd) {
-    core::FPStateGuard guard;
+    HostCallGuard guard;
     const auto* end = static_cast<sdk::ContextField* const*>(instancesEnd);
     for (sdk::ContextField* const* instance = instancesBegin; instance < end; ++instance) {
         const sdk::ContextField* context = *instance;
