@@ -21,5 +21,11 @@ case "$flavour" in
   *) echo "unknown flavour: $flavour" >&2; exit 2 ;;
 esac
 
+# ccache, when installed, shares object files between build trees and checkouts of the same sources.
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
+  args+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+
 cmake -S . -B "build/$flavour" -G Ninja -DTOLVA_WERROR=ON "${args[@]}" >/dev/null
 cmake --build "build/$flavour" -j "$jobs" "$@"
