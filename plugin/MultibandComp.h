@@ -2,9 +2,7 @@
 
 #include <atomic>
 
-#include "dsp/filter/Allpass.h"
-#include "dsp/filter/LinkwitzRileyHP.h"
-#include "dsp/filter/LinkwitzRileyLP.h"
+#include "dsp/filter/FourBandCrossover.h"
 #include "dsp/util/PeakDetector.h"
 #include "plugin/IBandLevelSink.h"
 #include "plugkit/client/Client.h"
@@ -49,8 +47,8 @@ public:
     // is asked for a corner at or above half the rate.
     static constexpr float kMaxCrossoverFraction = 0.49f;
 
-    // [host thread] Creates every DSP object (exhausted memory is fatal), links the two channels'
-    // compressors of each band, and runs the client's build hooks.
+    // [host thread] Links the two channels' compressors of each band and runs the client's build
+    // hooks (exhausted memory is fatal).
     MultibandComp();
     ~MultibandComp() override;
 
@@ -62,7 +60,8 @@ public:
     void reset(double sampleRate, int maxFrames, int numInputs, int numOutputs) override;
     // [any thread] 256.
     int maxFramesInProcess() const override { return kMaxFrames; }
-    // [audio thread] Processes at most 256 frames; never blocks or allocates. Output channels beyond
+    // [audio thread] Processes at most 256 frames (the client's frame limit; a larger block is a
+    // caller error, checked in debug builds); never blocks or allocates. Output channels beyond
     // the processed ones are zero-filled. At the end the band meter levels go to the editor's level
     // sink if the editor can be taken without waiting (also for a block of 0 frames).
     void processAudio(const float* const* inputs, float** outputs, int frames,
@@ -81,17 +80,15 @@ public:
     void setBandLevelSink(IBandLevelSink* sink) noexcept { levelSink.store(sink, std::memory_order_release); }
 
     // [audio thread] Current meter envelopes, bands 1 to 4 (for tests and tools).
-    float inputMeterLevel(int band) const { return inputMeters[band]->getEnvelope(); }
-    float outputMeterLevel(int band) const { return outputMeters[band]->getEnvelope(); }
+    float inputMeterLevel(int band) const { return inputMeters[band].getEnvelope(); }
+    float outputMeterLevel(int band) const { return outputMeters[band].getEnvelope(); }
     // [audio thread] The compressor of a band (0 to 3) on a channel (0 or 1), for inspection.
     const tolvacompressor::TolvaCompressor<float>& bandCompressor(int band, int channel) const {
-        return *bandCompressors[band][channel];
+        return compressors[channel][band];
     }
 
 private:
-    using LP = dsp::LinkwitzRileyLP<float>;
-    using HP = dsp::LinkwitzRileyHP<float>;
-    using AP = dsp::Allpass<float>;
+    using Crossover = dsp::FourBandCrossover<float>;
     using Compressor = tolvacompressor::TolvaCompressor<float>;
     using Meter = dsp::PeakDetector<float>;
 
@@ -102,25 +99,14 @@ private:
     void recoverNonFiniteState();
     void sendLevelsToEditor();
 
-    LP* lowSplitLP[2];
-    HP* lowSplitHP[2];
-    LP* midSplitLP[2];
-    HP* midSplitHP[2];
-    LP* highSplitLP[2];
-    HP* highSplitHP[2];
-    AP* lowAllpassMid[2];
-    AP* lowAllpassHigh[2];
-    AP* lowMidAllpassHigh[2];
-    Compressor* bandCompressors[kNumBands][2];
-    Meter* inputMeters[kNumBands];
-    Meter* outputMeters[kNumBands];
+    Crossover crossovers[2];
+    Compressor compressors[2][kNumBands];  // [channel][band]
+    Meter inputMeters[kNumBands];
+    Meter outputMeters[kNumBands];
 
     int numInputChannels = 0;
     int numOutputChannels = 0;
     float maxCrossoverFrequency = 0;
-    // All-pass frequencies last set (NaN after reset): the all-passes are re-tuned only on a change.
-    float allpassMidFrequency = 0;
-    float allpassHighFrequency = 0;
     std::atomic<IBandLevelSink*> levelSink{nullptr};
 };
 

@@ -4,6 +4,7 @@
 #   scripts/build.sh asan         AddressSanitizer + UndefinedBehaviorSanitizer
 #   scripts/build.sh tsan         ThreadSanitizer
 #   scripts/build.sh fuzz         libFuzzer targets, built with clang
+#   scripts/build.sh scalar       the scalar code paths instead of the SSE2 kernels (tests only)
 # Extra arguments are passed to the build tool (for example a --target).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,6 +19,7 @@ case "$flavour" in
   tsan)    args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVA_SANITIZE=thread -DTOLVA_BUILD_BENCH=OFF) ;;
   fuzz)    args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVA_BUILD_FUZZ=ON -DTOLVA_BUILD_TESTS=OFF
                  -DTOLVA_BUILD_BENCH=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
+  scalar)  args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVA_FORCE_SCALAR=ON -DTOLVA_BUILD_BENCH=OFF) ;;
   *) echo "unknown flavour: $flavour" >&2; exit 2 ;;
 esac
 

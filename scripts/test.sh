@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs the whole test suite: a normal build, then an AddressSanitizer +
-# UndefinedBehaviorSanitizer build, then the threaded tests under ThreadSanitizer, then a short run
-# of every fuzz target.
+# Builds and runs the whole test suite: a normal build, a build of the scalar code paths, an
+# AddressSanitizer + UndefinedBehaviorSanitizer build, the threaded tests under ThreadSanitizer,
+# and a short run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -14,6 +14,10 @@ run_ctest() {
 echo "== normal build"
 scripts/build.sh release
 run_ctest release
+
+echo "== scalar code paths (SSE2 kernels switched off): DSP, plug-in and graphics tests"
+scripts/build.sh scalar
+run_ctest scalar -L '^(dsp|tolvacompressor|plugin|plugkit/graphics)'
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 scripts/build.sh asan

@@ -60,16 +60,11 @@ public:
     // [audio thread] Does nothing: the state is cleared by initialize.
     void reset() override {}
 
-    // [audio thread] Runs process() on four compressors (the four bands of one channel, each maybe
-    // linked to its partner of the other channel) with the logarithms and powers of ten of the four
-    // evaluated together. The results equal four process() calls to float rounding of those
-    // functions (within 1 ulp). Never allocates.
-    static void processFour(TolvaCompressor* const bands[4], const T x[4], T y[4]);
-
-#if DSP_LANES4_SSE2 && DSP_FAST_DECIBELS_SSE2
+#if DSP_SSE2
     // The state and settings of four compressors (the four bands of one channel), one per SSE lane,
     // for a caller that keeps them in registers for a whole block instead of going through the
-    // objects sample by sample. Float only.
+    // objects sample by sample. processLanes is the fast path; process() is its reference, and
+    // every lane does process()'s float operations in the same order. Float only.
     struct Lanes {
         __m128 envelope, attackCoef, releaseCoef, threshold, slope, makeupGain;
         __m128 inEnvelope, inAttackCoef, inReleaseCoef;
@@ -79,12 +74,12 @@ public:
         bool anyAutoGain;
     };
     // [audio thread] Copies the four compressors' state and settings into lanes 0 to 3.
-    static Lanes loadLanes(const TolvaCompressor* const bands[4]) requires std::is_same_v<T, float>;
+    static Lanes loadLanes(const TolvaCompressor (&bands)[4]) requires std::is_same_v<T, float>;
     // [audio thread] Copies the envelopes back (settings do not change while lanes run).
-    static void storeLanes(const Lanes& lanes,
-                           TolvaCompressor* const bands[4]) requires std::is_same_v<T, float>;
-    // [audio thread] processFour on the lanes, for four compressors that are all linked:
-    // partnerEnvelope holds the partners' envelopes as they are at this moment. Same results.
+    static void storeLanes(const Lanes& lanes, TolvaCompressor (&bands)[4]) requires std::is_same_v<T, float>;
+    // [audio thread] process() in every lane, for four compressors that are all linked:
+    // partnerEnvelope holds the partners' envelopes as they are at this moment. Same results, bit
+    // for bit.
     static __m128 processLanes(Lanes& s, __m128 x, __m128 partnerEnvelope) requires std::is_same_v<T, float>;
 #endif
 
@@ -115,6 +110,16 @@ private:
     T coefFromTime(T ms) const {
         return static_cast<T>(
             std::exp(static_cast<double>(logOnePercent) / (static_cast<double>(ms * rate) * 0.001)));
+    }
+    // float(20 log10(a)) and float(10^e) through the evaluation the lanes use (dsp/util/FastDecibels.h,
+    // within 1 ulp of the library), so that process() is the lanes' exact reference.
+    static T decibels(double a) {
+        if constexpr (std::is_same_v<T, float>) return dsp::decibelsFromAmplitude(a);
+        return static_cast<T>(20.0 * std::log10(a));
+    }
+    static T powerOfTen(double e) {
+        if constexpr (std::is_same_v<T, float>) return dsp::powerOfTen(e);
+        return static_cast<T>(std::pow(10.0, e));
     }
     // Caches what follows from ratio and threshold alone.
     void updateDerived();
@@ -237,16 +242,18 @@ T TolvaCompressor<T>::calcAutoGain() {
     if (!autoGain) return 1;
     const T in = inputLevel->getEnvelope();
     const T out = outputLevel->getEnvelope();
+    // The followers hold linear amplitudes, not levels in dB: the factor is 10^((in - out) / 20) of
+    // those amplitudes as they are, which is how the automatic gain has always been computed.
     const T exponent = (in - out) / 20;
-    return static_cast<T>(std::pow(10.0, static_cast<double>(exponent)));
+    return powerOfTen(static_cast<double>(exponent));
 }
 
 template <typename T>
 T TolvaCompressor<T>::process(T x) {
     followInput(x);
-    const T level = detectorVal();
+    const T level = decibels(detectorAmplitude());
     const T reduction = reductionFor(level);
-    const T gain = static_cast<T>(std::pow(10.0, static_cast<double>(reduction) / 20.0));
+    const T gain = powerOfTen(static_cast<double>(reduction) / 20.0);
     T y = x * gain;
     outputLevel->detect(y);
     y = y * makeupGain;
@@ -254,64 +261,15 @@ T TolvaCompressor<T>::process(T x) {
     return y;
 }
 
+#if DSP_SSE2
 template <typename T>
-void TolvaCompressor<T>::processFour(TolvaCompressor* const bands[4], const T x[4], T y[4]) {
-    if constexpr (!std::is_same_v<T, float>) {
-        for (int k = 0; k < 4; ++k) y[k] = bands[k]->process(x[k]);
-    } else {
-        // The four compressors are independent of each other (a link only joins the same band of
-        // the two channels), so doing each step for all four before the next keeps every result.
-        double amplitude[4];
-        bool unity = true;
-        for (int k = 0; k < 4; ++k) {
-            TolvaCompressor& c = *bands[k];
-            c.followInput(x[k]);
-            amplitude[k] = c.detectorAmplitude();
-            unity &= amplitude[k] < c.unityBelow;
-        }
-        float gain[4] = {1, 1, 1, 1};
-        if (!unity) {
-            float level[4];
-            dsp::decibelsFromAmplitude4(amplitude, level);
-            double exponent[4];
-            for (int k = 0; k < 4; ++k)
-                exponent[k] = static_cast<double>(bands[k]->reductionFor(level[k])) / 20.0;
-            dsp::powerOfTen4(exponent, gain);
-        }
-        bool anyAutoGain = false;
-        for (int k = 0; k < 4; ++k) {
-            TolvaCompressor& c = *bands[k];
-            const float reduced = x[k] * gain[k];
-            c.outputLevel->detect(reduced);
-            y[k] = reduced * c.makeupGain;
-            anyAutoGain = anyAutoGain || c.autoGain;
-        }
-        if (anyAutoGain) {
-            double exponent[4];
-            for (int k = 0; k < 4; ++k) {
-                const TolvaCompressor& c = *bands[k];
-                // A band without automatic gain gets 10^0, exactly 1.
-                exponent[k] = c.autoGain
-                                  ? static_cast<double>(
-                                        (c.inputLevel->getEnvelope() - c.outputLevel->getEnvelope()) / 20)
-                                  : 0.0;
-            }
-            float factor[4];
-            dsp::powerOfTen4(exponent, factor);
-            for (int k = 0; k < 4; ++k) y[k] = y[k] * factor[k];
-        }
-    }
-}
-
-#if DSP_LANES4_SSE2 && DSP_FAST_DECIBELS_SSE2
-template <typename T>
-auto TolvaCompressor<T>::loadLanes(const TolvaCompressor* const bands[4])
+auto TolvaCompressor<T>::loadLanes(const TolvaCompressor (&bands)[4])
     -> Lanes requires std::is_same_v<T, float> {
     alignas(16) float v[12][4];
     alignas(16) double unity[4];
     bool anyAutoGain = false;
     for (int k = 0; k < 4; ++k) {
-        const TolvaCompressor& c = *bands[k];
+        const TolvaCompressor& c = bands[k];
         v[0][k] = c.envelope;
         v[1][k] = c.attackCoef;
         v[2][k] = c.releaseCoef;
@@ -340,9 +298,8 @@ auto TolvaCompressor<T>::loadLanes(const TolvaCompressor* const bands[4])
     s.outEnvelope = _mm_load_ps(v[9]);
     s.outAttackCoef = _mm_load_ps(v[10]);
     s.outReleaseCoef = _mm_load_ps(v[11]);
-    s.autoGainMask =
-        _mm_castsi128_ps(_mm_setr_epi32(bands[0]->autoGain ? -1 : 0, bands[1]->autoGain ? -1 : 0,
-                                        bands[2]->autoGain ? -1 : 0, bands[3]->autoGain ? -1 : 0));
+    s.autoGainMask = _mm_castsi128_ps(_mm_setr_epi32(bands[0].autoGain ? -1 : 0, bands[1].autoGain ? -1 : 0,
+                                                     bands[2].autoGain ? -1 : 0, bands[3].autoGain ? -1 : 0));
     s.unityBelowLow = _mm_load_pd(unity);
     s.unityBelowHigh = _mm_load_pd(unity + 2);
     s.anyAutoGain = anyAutoGain;
@@ -351,15 +308,15 @@ auto TolvaCompressor<T>::loadLanes(const TolvaCompressor* const bands[4])
 
 template <typename T>
 void TolvaCompressor<T>::storeLanes(const Lanes& s,
-                                    TolvaCompressor* const bands[4]) requires std::is_same_v<T, float> {
+                                    TolvaCompressor (&bands)[4]) requires std::is_same_v<T, float> {
     alignas(16) float v[3][4];
     _mm_store_ps(v[0], s.envelope);
     _mm_store_ps(v[1], s.inEnvelope);
     _mm_store_ps(v[2], s.outEnvelope);
     for (int k = 0; k < 4; ++k) {
-        bands[k]->envelope = v[0][k];
-        bands[k]->inputLevel->restoreEnvelope(v[1][k]);
-        bands[k]->outputLevel->restoreEnvelope(v[2][k]);
+        bands[k].envelope = v[0][k];
+        bands[k].inputLevel->restoreEnvelope(v[1][k]);
+        bands[k].outputLevel->restoreEnvelope(v[2][k]);
     }
 }
 

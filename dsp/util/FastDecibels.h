@@ -8,14 +8,11 @@
 
 #include <cmath>
 
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define DSP_FAST_DECIBELS_SSE2 1
-#endif
+#include "dsp/util/Simd.h"
 
 namespace dsp {
 
-#if DSP_FAST_DECIBELS_SSE2
+#if DSP_SSE2
 namespace fastdb {
 
 // ln(x) for finite normal x > 0, two lanes. x = 2^e * m with m in [sqrt(1/2), sqrt(2)),
@@ -93,9 +90,29 @@ inline __m128 decibels2(__m128d x) {
 }  // namespace fastdb
 #endif
 
+// [any thread] float(20 * log10(x)) (0 gives minus infinity): the same evaluation as one lane of
+// decibelsFromAmplitude4, so scalar and four-lane code give the same float.
+inline float decibelsFromAmplitude(double x) {
+#if DSP_SSE2
+    return _mm_cvtss_f32(fastdb::decibels2(_mm_set1_pd(x)));
+#else
+    return static_cast<float>(20.0 * std::log10(x));
+#endif
+}
+
+// [any thread] float(10^e): the same evaluation as one lane of powerOfTen4.
+inline float powerOfTen(double e) {
+#if DSP_SSE2
+    const __m128d t = _mm_mul_sd(_mm_set_sd(e), _mm_set_sd(3.3219280948873622));  // log2(10)
+    return _mm_cvtss_f32(_mm_cvtpd_ps(fastdb::exp2Clamped(t)));
+#else
+    return static_cast<float>(std::pow(10.0, e));
+#endif
+}
+
 // [any thread] out[i] = float(20 * log10(x[i])) for four amplitudes (0 gives minus infinity).
 inline void decibelsFromAmplitude4(const double x[4], float out[4]) {
-#if DSP_FAST_DECIBELS_SSE2
+#if DSP_SSE2
     const __m128 lo = fastdb::decibels2(_mm_loadu_pd(x));
     const __m128 hi = fastdb::decibels2(_mm_loadu_pd(x + 2));
     _mm_storeu_ps(out, _mm_movelh_ps(lo, hi));
@@ -107,7 +124,7 @@ inline void decibelsFromAmplitude4(const double x[4], float out[4]) {
 // [any thread] out[i] = float(10^e[i]) for four exponents (beyond +-301 the float result is 0 or
 // infinity in any case).
 inline void powerOfTen4(const double e[4], float out[4]) {
-#if DSP_FAST_DECIBELS_SSE2
+#if DSP_SSE2
     const __m128d log2Of10 = _mm_set1_pd(3.3219280948873622);
     const __m128d lo = fastdb::exp2Clamped(_mm_mul_pd(_mm_loadu_pd(e), log2Of10));
     const __m128d hi = fastdb::exp2Clamped(_mm_mul_pd(_mm_loadu_pd(e + 2), log2Of10));

@@ -5,9 +5,9 @@
 // operations of the scalar code, in the same order, so the results are the same bit for bit.
 // Pure inline functions: no allocation, no lock, no system call; safe on the audio thread.
 
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define DSP_LANES4_SSE2 1
+#include "dsp/util/Simd.h"
+
+#if DSP_SSE2
 
 namespace dsp::lanes4 {
 

@@ -2,10 +2,7 @@
 
 #include <type_traits>
 
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define DSP_SELECT_SSE2 1
-#endif
+#include "dsp/util/Simd.h"
 
 namespace dsp {
 
@@ -14,7 +11,7 @@ namespace dsp {
 // enough to dominate their cost. The value returned is exactly a or b (also for NaN: b).
 template <typename T>
 inline T selectIfGreater(T x, T y, T a, T b) {
-#if DSP_SELECT_SSE2
+#if DSP_SSE2
     if constexpr (std::is_same_v<T, float>) {
         const __m128 mask = _mm_cmpgt_ss(_mm_set_ss(x), _mm_set_ss(y));
         return _mm_cvtss_f32(_mm_or_ps(_mm_and_ps(mask, _mm_set_ss(a)), _mm_andnot_ps(mask, _mm_set_ss(b))));

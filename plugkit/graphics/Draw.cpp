@@ -6,8 +6,9 @@
 #include <cstring>
 #include <numbers>
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(TOLVA_FORCE_SCALAR)
 #include <emmintrin.h>
+#define PLUGKIT_DRAW_SSE2 1
 #endif
 
 namespace plugkit::graphics {
@@ -41,7 +42,7 @@ void blendSpan(T* d, int n, T color, int weight) {
     for (int i = 0; i < n; ++i) blendPixel(d[i], color, weight);
 }
 
-#if defined(__SSE2__)
+#if PLUGKIT_DRAW_SSE2
 template <>
 void blendSpan<RGBA8>(RGBA8* d, int n, RGBA8 color, int weight) {
     // Four pixels a step in 16-bit lanes: C * a + D * (255 - a) stays below 65536, and
@@ -61,7 +62,8 @@ void blendSpan<RGBA8>(RGBA8* d, int n, RGBA8 color, int weight) {
     for (; i + 4 <= n; i += 4) {
         __m128i* p = reinterpret_cast<__m128i*>(d + i);
         const __m128i v = _mm_loadu_si128(p);
-        _mm_storeu_si128(p, _mm_packus_epi16(blend8(_mm_unpacklo_epi8(v, zero)), blend8(_mm_unpackhi_epi8(v, zero))));
+        _mm_storeu_si128(
+            p, _mm_packus_epi16(blend8(_mm_unpacklo_epi8(v, zero)), blend8(_mm_unpackhi_epi8(v, zero))));
     }
     for (; i < n; ++i) blendPixel(d[i], color, weight);
 }
@@ -151,7 +153,8 @@ void blendPixel(T& d, T color, int weight) {
 }
 
 template <bool clipped, class T>
-void aaFillRectFloat(const ImageRef<T>& target, float x1, float y1, float x2, float y2, T color, float globalAlpha) {
+void aaFillRectFloat(const ImageRef<T>& target, float x1, float y1, float x2, float y2, T color,
+                     float globalAlpha) {
     if (!(globalAlpha > 0.0f) || target.empty() || anyNaN({x1, y1, x2, y2})) return;
     Span cols[3], rows[3];
     const int nc = axisSpans(std::min(x1, x2), std::max(x1, x2), target.w, cols);
@@ -160,14 +163,16 @@ void aaFillRectFloat(const ImageRef<T>& target, float x1, float y1, float x2, fl
     for (int r = 0; r < nr; ++r)
         for (int c = 0; c < nc; ++c) {
             const Box area = Box(cols[c].begin, rows[r].begin, cols[c].end, rows[r].end).intersection(bounds);
-            paintArea(target, area, color, coverageToWeight<T>(cols[c].coverage * rows[r].coverage * globalAlpha));
+            paintArea(target, area, color,
+                      coverageToWeight<T>(cols[c].coverage * rows[r].coverage * globalAlpha));
         }
 }
 
 template <bool clipped, class T>
 void fillRectFloat(const ImageRef<T>& target, int x1, int y1, int x2, int y2, T color, float globalAlpha) {
     if (!(globalAlpha > 0.0f) || target.empty()) return;
-    const Box area = Box(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)).intersection(target.bounds());
+    const Box area = Box(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2))
+                         .intersection(target.bounds());
     paintArea(target, area, color, globalAlpha == 1.0f ? kMaxWeight<T> : coverageToWeight<T>(globalAlpha));
 }
 
@@ -178,7 +183,8 @@ void verticalSlope(const ImageRef<T>& target, Box rect, T color0, T color1, floa
     if (area.empty()) return;
     const long long length = static_cast<long long>(rect.max.y) - rect.min.y;
     for (int y = area.min.y; y < area.max.y; ++y) {
-        const T value = slopeColor(color0, color1, slopeWeight(static_cast<long long>(y) - rect.min.y, length, curvature));
+        const T value = slopeColor(color0, color1,
+                                   slopeWeight(static_cast<long long>(y) - rect.min.y, length, curvature));
         std::fill(target.row(y) + area.min.x, target.row(y) + area.max.x, value);
     }
 }
@@ -191,17 +197,20 @@ void horizontalSlope(const ImageRef<T>& target, Box rect, T color0, T color1, fl
     const long long length = static_cast<long long>(rect.max.x) - rect.min.x;
     T* first = target.row(area.min.y);
     for (int x = area.min.x; x < area.max.x; ++x)
-        first[x] = slopeColor(color0, color1, slopeWeight(static_cast<long long>(x) - rect.min.x, length, curvature));
+        first[x] = slopeColor(color0, color1,
+                              slopeWeight(static_cast<long long>(x) - rect.min.x, length, curvature));
     for (int y = area.min.y + 1; y < area.max.y; ++y)
         std::copy(first + area.min.x, first + area.max.x, target.row(y) + area.min.x);
 }
 
 template <class T>
-void aaSoftDisc(const ImageRef<T>& target, float x, float y, float rInner, float rOuter, T color, float globalAlpha,
-                float curvature) {
+void aaSoftDisc(const ImageRef<T>& target, float x, float y, float rInner, float rOuter, T color,
+                float globalAlpha, float curvature) {
     if (!(globalAlpha > 0.0f) || target.empty() || anyNaN({x, y, rInner, rOuter, curvature})) return;
-    const int i0 = ceilClamped(x - rOuter - 1.0f, 0, target.w), i1 = floorClamped(x + rOuter + 1.0f, -1, target.w - 1);
-    const int j0 = ceilClamped(y - rOuter - 1.0f, 0, target.h), j1 = floorClamped(y + rOuter + 1.0f, -1, target.h - 1);
+    const int i0 = ceilClamped(x - rOuter - 1.0f, 0, target.w),
+              i1 = floorClamped(x + rOuter + 1.0f, -1, target.w - 1);
+    const int j0 = ceilClamped(y - rOuter - 1.0f, 0, target.h),
+              j1 = floorClamped(y + rOuter + 1.0f, -1, target.h - 1);
     const float ri2 = rInner * rInner, ro2 = rOuter * rOuter;
     const int fullWeight = coverageToWeight<T>(globalAlpha);
     for (int j = j0; j <= j1; ++j) {
@@ -221,8 +230,8 @@ void aaSoftDisc(const ImageRef<T>& target, float x, float y, float rInner, float
 }
 
 template <class T>
-void aaFillSector(const ImageRef<T>& target, float x, float y, float rMin, float rMax, float angleStart, float angleStop,
-                  T color) {
+void aaFillSector(const ImageRef<T>& target, float x, float y, float rMin, float rMax, float angleStart,
+                  float angleStop, T color) {
     constexpr float kPi = std::numbers::pi_v<float>;
     constexpr float kTwoPi = 2.0f * kPi;
     if (target.empty() || anyNaN({x, y, rMin, rMax, angleStart, angleStop})) return;
@@ -232,8 +241,10 @@ void aaFillSector(const ImageRef<T>& target, float x, float y, float rMin, float
         angleStart += kTwoPi;
         angleStop += kTwoPi;
     }
-    const int i0 = floorClamped(x - rMax - 1.0f, 0, target.w), i1 = ceilClamped(x + rMax + 1.0f, -1, target.w - 1);
-    const int j0 = floorClamped(y - rMax - 1.0f, 0, target.h), j1 = ceilClamped(y + rMax + 1.0f, -1, target.h - 1);
+    const int i0 = floorClamped(x - rMax - 1.0f, 0, target.w),
+              i1 = ceilClamped(x + rMax + 1.0f, -1, target.w - 1);
+    const int j0 = floorClamped(y - rMax - 1.0f, 0, target.h),
+              j1 = ceilClamped(y + rMax + 1.0f, -1, target.h - 1);
     const float inner = std::max(0.0f, rMin - 1.0f), outer = rMax + 1.0f;
     for (int j = j0; j <= j1; ++j) {
         T* row = target.row(j);
@@ -260,16 +271,16 @@ void aaFillSector(const ImageRef<T>& target, float x, float y, float rMin, float
     }
 }
 
-#define PLUGKIT_DRAW_INSTANCES(T)                                                                                  \
-    template int coverageToWeight<T>(float);                                                                       \
-    template void blendPixel<T>(T&, T, int);                                                                       \
-    template void aaFillRectFloat<true, T>(const ImageRef<T>&, float, float, float, float, T, float);              \
-    template void aaFillRectFloat<false, T>(const ImageRef<T>&, float, float, float, float, T, float);             \
-    template void fillRectFloat<true, T>(const ImageRef<T>&, int, int, int, int, T, float);                        \
-    template void fillRectFloat<false, T>(const ImageRef<T>&, int, int, int, int, T, float);                       \
-    template void verticalSlope<T>(const ImageRef<T>&, Box, T, T, float);                                          \
-    template void horizontalSlope<T>(const ImageRef<T>&, Box, T, T, float);                                        \
-    template void aaSoftDisc<T>(const ImageRef<T>&, float, float, float, float, T, float, float);                  \
+#define PLUGKIT_DRAW_INSTANCES(T)                                                                      \
+    template int coverageToWeight<T>(float);                                                           \
+    template void blendPixel<T>(T&, T, int);                                                           \
+    template void aaFillRectFloat<true, T>(const ImageRef<T>&, float, float, float, float, T, float);  \
+    template void aaFillRectFloat<false, T>(const ImageRef<T>&, float, float, float, float, T, float); \
+    template void fillRectFloat<true, T>(const ImageRef<T>&, int, int, int, int, T, float);            \
+    template void fillRectFloat<false, T>(const ImageRef<T>&, int, int, int, int, T, float);           \
+    template void verticalSlope<T>(const ImageRef<T>&, Box, T, T, float);                              \
+    template void horizontalSlope<T>(const ImageRef<T>&, Box, T, T, float);                            \
+    template void aaSoftDisc<T>(const ImageRef<T>&, float, float, float, float, T, float, float);      \
     template void aaFillSector<T>(const ImageRef<T>&, float, float, float, float, float, float, T);
 
 PLUGKIT_DRAW_INSTANCES(RGBA8)

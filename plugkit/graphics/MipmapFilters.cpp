@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
+// TOLVA_FORCE_SCALAR builds the scalar filters on x86-64 too, so that CI tests them.
+#if defined(__SSE2__) && !defined(TOLVA_FORCE_SCALAR)
 #include <emmintrin.h>
 #define PLUGKIT_GRAPHICS_SSE2 1
 #endif
@@ -57,7 +58,8 @@ void boxRowRGBA(const u8* s0, const u8* s1, u8* d, int x, int x1) {
 #endif
     for (; x < x1; ++x)
         for (int c = 0; c < 4; ++c)
-            d[4 * x + c] = static_cast<u8>((s0[8 * x + c] + s0[8 * x + 4 + c] + s1[8 * x + c] + s1[8 * x + 4 + c] + 2) >> 2);
+            d[4 * x + c] = static_cast<u8>(
+                (s0[8 * x + c] + s0[8 * x + 4 + c] + s1[8 * x + c] + s1[8 * x + 4 + c] + 2) >> 2);
 }
 
 void boxRowL16(const u16* s0, const u16* s1, u16* d, int x, int x1) {
@@ -99,9 +101,12 @@ void cubicColumnsRGBA(const u8* ra, const u8* rb, const u8* rc, const u8* rd, in
         const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rc + off));
         const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rd + off));
         for (int half = 0; half < 2; ++half) {
-            auto widen = [&](__m128i x) { return half ? _mm_unpackhi_epi8(x, zero) : _mm_unpacklo_epi8(x, zero); };
+            auto widen = [&](__m128i x) {
+                return half ? _mm_unpackhi_epi8(x, zero) : _mm_unpacklo_epi8(x, zero);
+            };
             const __m128i bc = _mm_add_epi16(widen(b), widen(c));
-            const __m128i sum = _mm_add_epi16(_mm_add_epi16(widen(a), widen(d)), _mm_add_epi16(bc, _mm_add_epi16(bc, bc)));
+            const __m128i sum =
+                _mm_add_epi16(_mm_add_epi16(widen(a), widen(d)), _mm_add_epi16(bc, _mm_add_epi16(bc, bc)));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(v + 4 * j + 8 * half), sum);
         }
     }
@@ -148,9 +153,12 @@ void cubicColumnsL16(const u16* ra, const u16* rb, const u16* rc, const u16* rd,
         const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rc + off));
         const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rd + off));
         for (int half = 0; half < 2; ++half) {
-            auto widen = [&](__m128i x) { return half ? _mm_unpackhi_epi16(x, zero) : _mm_unpacklo_epi16(x, zero); };
+            auto widen = [&](__m128i x) {
+                return half ? _mm_unpackhi_epi16(x, zero) : _mm_unpacklo_epi16(x, zero);
+            };
             const __m128i bc = _mm_add_epi32(widen(b), widen(c));
-            const __m128i sum = _mm_add_epi32(_mm_add_epi32(widen(a), widen(d)), _mm_add_epi32(bc, _mm_add_epi32(bc, bc)));
+            const __m128i sum =
+                _mm_add_epi32(_mm_add_epi32(widen(a), widen(d)), _mm_add_epi32(bc, _mm_add_epi32(bc, bc)));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(v + j + 4 * half), sum);
         }
     }
@@ -167,7 +175,9 @@ void cubicHorizontalL16(const u32* v, u16* d, int n) {
     const __m128i round = _mm_set1_epi32(32);
     const __m128i bias32 = _mm_set1_epi32(32768);
     const __m128i bias16 = _mm_set1_epi16(static_cast<short>(0x8000));
-    auto load = [v](int j) { return _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(v + j))); };
+    auto load = [v](int j) {
+        return _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(v + j)));
+    };
     for (; i + 4 <= n; i += 4) {
         const __m128 p0 = load(2 * i), p1 = load(2 * i + 4);      // v[2i .. 2i+7]
         const __m128 q0 = load(2 * i + 2), q1 = load(2 * i + 6);  // v[2i+2 .. 2i+9]
@@ -190,7 +200,8 @@ void cubicHorizontalL16(const u32* v, u16* d, int n) {
 
 // Shared driver of the two cubic filters: V is the vertical-sum type, C the number of them a pixel.
 template <class T, class V, int C, class Columns, class Horizontal>
-void cubicFilter(Box area, const ImageRef<T>& src, const ImageRef<T>& dst, Columns columns, Horizontal horizontal) {
+void cubicFilter(Box area, const ImageRef<T>& src, const ImageRef<T>& dst, Columns columns,
+                 Horizontal horizontal) {
     using S = typename T::Component;
     area = clipArea(area, src.w, src.h, dst.w, dst.h);
     if (area.empty()) return;
@@ -248,15 +259,17 @@ void generateLevelBoxRGBA(Box area, const ImageRef<RGBA8>& src, const ImageRef<R
     area = clipArea(area, src.w, src.h, dst.w, dst.h);
     if (area.empty()) return;
     for (int y = area.min.y; y < area.max.y; ++y)
-        boxRowRGBA(rowBytes(src, 2 * y), rowBytes(src, 2 * y + 1), rowBytesMut(dst, y), area.min.x, area.max.x);
+        boxRowRGBA(rowBytes(src, 2 * y), rowBytes(src, 2 * y + 1), rowBytesMut(dst, y), area.min.x,
+                   area.max.x);
 }
 
 void generateLevelBoxL16(Box area, const ImageRef<L16>& src, const ImageRef<L16>& dst) {
     area = clipArea(area, src.w, src.h, dst.w, dst.h);
     if (area.empty()) return;
     for (int y = area.min.y; y < area.max.y; ++y)
-        boxRowL16(reinterpret_cast<const u16*>(src.row(2 * y)), reinterpret_cast<const u16*>(src.row(2 * y + 1)),
-                  reinterpret_cast<u16*>(dst.row(y)), area.min.x, area.max.x);
+        boxRowL16(reinterpret_cast<const u16*>(src.row(2 * y)),
+                  reinterpret_cast<const u16*>(src.row(2 * y + 1)), reinterpret_cast<u16*>(dst.row(y)),
+                  area.min.x, area.max.x);
 }
 
 void generateLevelCubicRGBA(Box area, const ImageRef<RGBA8>& src, const ImageRef<RGBA8>& dst) {
@@ -283,12 +296,14 @@ void generateLevelBoxAlphaCovRGBA(Box area, const ImageRef<RGBA8>& src, const Im
                 std::memset(d + 4 * x, 0, 4);
                 continue;
             }
-            const __m128 colour = _mm_add_ps(_mm_div_ps(_mm_cvtepi32_ps(sums), _mm_cvtepi32_ps(alphaSum)), _mm_set1_ps(0.5f));
+            const __m128 colour =
+                _mm_add_ps(_mm_div_ps(_mm_cvtepi32_ps(sums), _mm_cvtepi32_ps(alphaSum)), _mm_set1_ps(0.5f));
             __m128i result = _mm_cvttps_epi32(colour);
             // Replace lane 3 by the averaged alpha.
             const __m128i alpha = _mm_cvtsi32_si128((sumA + 2) >> 2);
             const __m128i keep = _mm_set_epi32(0, -1, -1, -1);
-            result = _mm_or_si128(_mm_and_si128(result, keep), _mm_shuffle_epi32(alpha, _MM_SHUFFLE(0, 1, 1, 1)));
+            result =
+                _mm_or_si128(_mm_and_si128(result, keep), _mm_shuffle_epi32(alpha, _MM_SHUFFLE(0, 1, 1, 1)));
             storePixel(d + 4 * x, result);
 #else
             const u8* p[4] = {s0 + 8 * x, s0 + 8 * x + 4, s1 + 8 * x, s1 + 8 * x + 4};
@@ -309,7 +324,8 @@ void generateLevelBoxAlphaCovRGBA(Box area, const ImageRef<RGBA8>& src, const Im
     }
 }
 
-void generateLevelBoxAlphaCovIntoPremulRGBA(Box area, const ImageRef<RGBA8>& src, const ImageRef<RGBA8>& dst) {
+void generateLevelBoxAlphaCovIntoPremulRGBA(Box area, const ImageRef<RGBA8>& src,
+                                            const ImageRef<RGBA8>& dst) {
     area = clipArea(area, src.w, src.h, dst.w, dst.h);
     if (area.empty()) return;
     for (int y = area.min.y; y < area.max.y; ++y) {

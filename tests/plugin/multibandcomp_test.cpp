@@ -9,9 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "dsp/filter/Allpass.h"
-#include "dsp/filter/LinkwitzRileyHP.h"
-#include "dsp/filter/LinkwitzRileyLP.h"
+#include "dsp/filter/FourBandCrossover.h"
 #include "dsp/util/PeakDetector.h"
 #include "plugkit/core/AlignedAlloc.h"
 #include "tolvacompressor/TolvaCompressor.h"
@@ -71,17 +69,13 @@ std::vector<float> noise(int frames, unsigned seed, float amp) {
 // The plug-in's signal chain rebuilt from its parts and run through their own per-sample functions,
 // set up from the plug-in's current parameter values as the plug-in does it.
 struct PartsChain {
-    dsp::LinkwitzRileyLP<float> lowLP[2], midLP[2], highLP[2];
-    dsp::LinkwitzRileyHP<float> lowHP[2], midHP[2], highHP[2];
-    dsp::Allpass<float> lowApMid[2], lowApHigh[2], lowMidApHigh[2];
+    dsp::FourBandCrossover<float> crossover[2];
     tolvacompressor::TolvaCompressor<float> comp[4][2];
     dsp::PeakDetector<float> inMeter[4], outMeter[4];
 
     explicit PartsChain(float rate) {
         for (int c = 0; c < 2; ++c) {
-            for (auto* f : {&lowLP[c], &midLP[c], &highLP[c]}) f->setSampleRate(rate);
-            for (auto* f : {&lowHP[c], &midHP[c], &highHP[c]}) f->setSampleRate(rate);
-            for (auto* f : {&lowApMid[c], &lowApHigh[c], &lowMidApHigh[c]}) f->setSampleRate(rate);
+            crossover[c].setSampleRate(rate);
             for (int k = 0; k < 4; ++k)
                 comp[k][c].initialize(rate, 10.0f, k == 3 ? 200.0f : 10.0f, -20.0f, 10.0f, 0.0f);
         }
@@ -99,19 +93,10 @@ struct PartsChain {
     }
 
     void configure(const MultibandComp& plug) {
-        const float f1 = plug.readFloatParamValue(MultibandComp::kF1);
-        const float f2 = plug.readFloatParamValue(MultibandComp::kF2);
-        const float f3 = plug.readFloatParamValue(MultibandComp::kF3);
         for (int c = 0; c < 2; ++c) {
-            lowLP[c].setFrequency(f1);
-            lowHP[c].setFrequency(f1);
-            midLP[c].setFrequency(f2);
-            midHP[c].setFrequency(f2);
-            highLP[c].setFrequency(f3);
-            highHP[c].setFrequency(f3);
-            lowApMid[c].setFrequency(f2);
-            lowApHigh[c].setFrequency(f3);
-            lowMidApHigh[c].setFrequency(f3);
+            crossover[c].setFrequencies(plug.readFloatParamValue(MultibandComp::kF1),
+                                        plug.readFloatParamValue(MultibandComp::kF2),
+                                        plug.readFloatParamValue(MultibandComp::kF3));
             for (int k = 0; k < 4; ++k) {
                 auto v = [&](int i) { return plug.readFloatParamValue(5 * k + i); };
                 comp[k][c].setParams(v(MultibandComp::kAttack), v(MultibandComp::kRelease),
@@ -133,20 +118,11 @@ struct PartsChain {
         for (std::size_t i = 0; i < in[0].size(); ++i) {
             float inSum[4] = {0, 0, 0, 0}, outSum[4] = {0, 0, 0, 0};
             for (int c = 0; c < channels; ++c) {
-                const float x = in[static_cast<std::size_t>(c)][i];
-                float band[4];
-                band[0] = lowApHigh[c].getNextSample(lowApMid[c].getNextSample(lowLP[c].getNextSample(x)));
-                const float h = lowHP[c].getNextSample(x);
-                band[1] = -lowMidApHigh[c].getNextSample(midLP[c].getNextSample(h));
-                const float h2 = midHP[c].getNextSample(h);
-                band[2] = highLP[c].getNextSample(h2);
-                band[3] = -highHP[c].getNextSample(h2);
-                tolvacompressor::TolvaCompressor<float>* const four[4] = {&comp[0][c], &comp[1][c],
-                                                                          &comp[2][c], &comp[3][c]};
-                float y[4];
-                tolvacompressor::TolvaCompressor<float>::processFour(four, band, y);
+                float band[4], y[4];
+                crossover[c].process(in[static_cast<std::size_t>(c)][i], band);
                 float sum = 0;
                 for (int k = 0; k < 4; ++k) {
+                    y[k] = comp[k][c].process(band[k]);
                     inSum[k] = inSum[k] + band[k];
                     outSum[k] = outSum[k] + y[k];
                     if (solo[k]) sum = y[k] + sum;

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "dsp/filter/BiQuad.h"
+#include "dsp/util/Simd.h"
+
+#if DSP_SSE2
+namespace dsp {
+
+// Up to four float biquad sections in the lanes of SSE registers for the length of a block; each
+// lane does BiQuad::getNextSample's float operations in the same order, so its outputs and final
+// state are those of the section bit for bit. A lane without a section (null) has zero
+// coefficients and is never stored back. Audio thread; never allocates.
+struct BiQuadLanes {
+    __m128 a0, a1, a2, b1, b2, c0, d0;
+    __m128 x1, x2, y1, y2;
+
+    // [audio thread] Copies the coefficients and state of sections[0..3] into the lanes.
+    explicit BiQuadLanes(const BiQuad<float>* const sections[4]) {
+        alignas(16) float v[11][4];
+        for (int k = 0; k < 4; ++k) {
+            BiQuad<float>::Snapshot s{};
+            if (sections[k]) s = sections[k]->snapshot();  // else all zero, c0 included
+            const float values[11] = {s.a0, s.a1, s.a2, s.b1, s.b2, s.c0, s.d0, s.x1, s.x2, s.y1, s.y2};
+            for (int j = 0; j < 11; ++j) v[j][k] = values[j];
+        }
+        __m128* const fields[11] = {&a0, &a1, &a2, &b1, &b2, &c0, &d0, &x1, &x2, &y1, &y2};
+        for (int j = 0; j < 11; ++j) *fields[j] = _mm_load_ps(v[j]);
+    }
+
+    // [audio thread] Puts the state back into the sections the lanes were loaded from.
+    void store(BiQuad<float>* const sections[4]) const {
+        alignas(16) float v[4][4];
+        _mm_store_ps(v[0], x1);
+        _mm_store_ps(v[1], x2);
+        _mm_store_ps(v[2], y1);
+        _mm_store_ps(v[3], y2);
+        for (int k = 0; k < 4; ++k)
+            if (sections[k]) sections[k]->setState(v[0][k], v[1][k], v[2][k], v[3][k]);
+    }
+
+    // [audio thread] One sample in every lane.
+    __m128 step(__m128 x) {
+        __m128 v = _mm_add_ps(_mm_mul_ps(a0, x), _mm_mul_ps(a1, x1));
+        v = _mm_add_ps(v, _mm_mul_ps(a2, x2));
+        v = _mm_sub_ps(v, _mm_mul_ps(b1, y1));
+        v = _mm_sub_ps(v, _mm_mul_ps(b2, y2));
+        const __m128 out = _mm_add_ps(_mm_mul_ps(d0, x), _mm_mul_ps(c0, v));
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = out;
+        return out;
+    }
+};
+
+}  // namespace dsp
+#endif
