@@ -5,8 +5,8 @@
 
 #include "plugkit/aax/AAXClient.h"
 #include "plugkit/aax/AAXDescription.h"
-#include "plugkit/client/Client.h"
 #include "plugkit/aax/HostCallGuard.h"
+#include "plugkit/client/Client.h"
 
 namespace plugkit::aax {
 
@@ -51,7 +51,8 @@ void AAXClient::renderAudio(sdk::ContextField const* context) noexcept {
         client_->resetFromHost(static_cast<double>(sampleRate), kMaxBlockFrames, numInputs, numOutputs);
         lastInputCount_ = numInputs;
         lastOutputCount_ = numOutputs;
-        if (rateChanged) controller->SetSignalLatency(client_->latencySamples(static_cast<double>(sampleRate)));
+        if (rateChanged)
+            controller->SetSignalLatency(client_->latencySamples(static_cast<double>(sampleRate)));
         lastSampleRate_ = sampleRate;
     }
 
@@ -81,7 +82,8 @@ void AAXClient::renderAudio(sdk::ContextField const* context) noexcept {
         std::int64_t position = 0;
         if (transport_->GetCurrentTempo(&tempo) == sdk::kSuccess) timeInfo.tempo = tempo;
         if (transport_->IsTransportPlaying(&playing) == sdk::kSuccess) timeInfo.isPlaying = playing != 0;
-        if (transport_->GetCurrentNativeSampleLocation(&position) == sdk::kSuccess) timeInfo.samplePosition = position;
+        if (transport_->GetCurrentNativeSampleLocation(&position) == sdk::kSuccess)
+            timeInfo.samplePosition = position;
     }
 
     // Hosts deliver at most kMaxBlockFrames per call; a longer block is rendered in slices so the
@@ -91,7 +93,8 @@ void AAXClient::renderAudio(sdk::ContextField const* context) noexcept {
         const std::size_t bytes = static_cast<std::size_t>(n) * sizeof(float);
         float* scratch = outputScratch_.data();
         for (int c = 0; c < numInputs; ++c) inputPointers_[c] = hostInputs[c] + done;
-        for (int c = 0; c < numOutputs; ++c) outputPointers_[c] = scratch + static_cast<std::size_t>(c) * kMaxBlockFrames;
+        for (int c = 0; c < numOutputs; ++c)
+            outputPointers_[c] = scratch + static_cast<std::size_t>(c) * kMaxBlockFrames;
 
         if (bypassed) {
             const int copied = numInputs < numOutputs ? numInputs : numOutputs;
@@ -103,9 +106,7 @@ void AAXClient::renderAudio(sdk::ContextField const* context) noexcept {
             client_->processAudioFromHost(inputPointers_.data(), outputPointers_.data(), n, sliceInfo);
         }
 
-        // processAudioFromHost advances the pointer arrays: copy from the scratch buffers themselves.
-        for (int c = 0; c < numOutputs; ++c)
-            std::memcpy(hostOutputs[c] + done, scratch + static_cast<std::size_t>(c) * kMaxBlockFrames, bytes);
+        for (int c = 0; c < numOutputs; ++c) std::memcpy(hostOutputs[c] + done, outputPointers_[c], bytes);
     }
 }
 

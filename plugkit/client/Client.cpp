@@ -1,6 +1,9 @@
 #include "plugkit/client/Client.h"
 
+#include <cassert>
 #include <cstdlib>
+
+#include "plugkit/core/Fatal.h"
 
 namespace plugkit::client {
 
@@ -114,22 +117,26 @@ bool Client::popMIDI(MidiMessage& out) noexcept {
     return true;
 }
 
-void Client::processAudioFromHost(float** inputs, float** outputs, int frames, TimeInfo info) {
+void Client::processAudioFromHost(const float* const* inputs, float* const* outputs, int frames,
+                                  TimeInfo info) {
+    // Without a reset the frame does not know how many channels the arrays hold, and neither does
+    // the plug-in: fail loudly on the first block instead of processing the wrong samples.
+    if (numInputs_ < 0) core::fatalError("processAudioFromHost called before resetFromHost");
     if (frames <= 0) return;
-    const int numIn = numInputs_;
-    const int numOut = numOutputs_;
-    if (frameLimit_ == 0) {
-        processAudio(inputs, outputs, frames, info);
-        return;
-    }
-    while (frames > 0) {
-        const int n = frames < frameLimit_ ? frames : frameLimit_;
-        processAudio(inputs, outputs, n, info);
-        for (int c = 0; c < numIn; ++c)
-            if (inputs && inputs[c]) inputs[c] += n;
-        for (int c = 0; c < numOut; ++c)
-            if (outputs && outputs[c]) outputs[c] += n;
-        frames -= n;
+    assert((inputs || numInputs_ == 0) && (outputs || numOutputs_ == 0));
+    // processAudio takes writable output pointer arrays; the frame's own copies are the ones it gets.
+    const float* ins[kMaxChannels];
+    float* outs[kMaxChannels];
+    for (int c = 0; c < numInputs_; ++c) ins[c] = inputs[c];
+    for (int c = 0; c < numOutputs_; ++c) outs[c] = outputs[c];
+    const int limit = frameLimit_ > 0 ? frameLimit_ : frames;
+    for (int done = 0; done < frames; done += limit) {
+        const int n = frames - done < limit ? frames - done : limit;
+        processAudio(ins, outs, n, info);
+        for (int c = 0; c < numInputs_; ++c)
+            if (ins[c]) ins[c] += n;
+        for (int c = 0; c < numOutputs_; ++c)
+            if (outs[c]) outs[c] += n;
         info.samplePosition += n;
     }
 }
@@ -137,8 +144,9 @@ void Client::processAudioFromHost(float** inputs, float** outputs, int frames, T
 void Client::resetFromHost(double sampleRate, int maxFrames, int numInputs, int numOutputs) {
     frameCounter_ = 0;
     heapCount_ = 0;
-    numInputs_ = numInputs > 0 ? numInputs : 0;
-    numOutputs_ = numOutputs > 0 ? numOutputs : 0;
+    assert(numInputs <= kMaxChannels && numOutputs <= kMaxChannels);
+    numInputs_ = numInputs < 0 ? 0 : numInputs > kMaxChannels ? kMaxChannels : numInputs;
+    numOutputs_ = numOutputs < 0 ? 0 : numOutputs > kMaxChannels ? kMaxChannels : numOutputs;
     const int m = (frameLimit_ != 0 && maxFrames >= frameLimit_) ? frameLimit_ : maxFrames;
     reset(sampleRate, m, numInputs, numOutputs);
 }

@@ -23,6 +23,8 @@ namespace plugkit::client {
 class Client {
 public:
     static constexpr int kMidiQueueCapacity = 511;
+    // Most channels on each side that processAudioFromHost passes on (a 9.1.6 stem has 16).
+    static constexpr int kMaxChannels = 32;
 
     Client();
     virtual ~Client();
@@ -62,10 +64,14 @@ public:
     virtual int readEnumParamValue(int index) const;
     // [audio thread] Queues a message at frameCounter + offset; dropped when 511 are queued.
     virtual void enqueueMIDIFromHost(MidiMessage message);
-    // [audio thread] Cuts the block into sub-blocks of at most the frame limit. The first numInputs
-    // and numOutputs pointers (channel counts of the last resetFromHost) are advanced in place.
-    virtual void processAudioFromHost(float** inputs, float** outputs, int frames, TimeInfo info);
-    // [audio thread] Clears the MIDI queue and calls reset with min(maxFrames, frame limit).
+    // [audio thread] Cuts the block into sub-blocks of at most the frame limit and calls
+    // processAudio for each. The arrays hold at least the channel counts of the last resetFromHost;
+    // the sub-blocks get pointer arrays of their own, the caller's are never changed. Processing
+    // before the first resetFromHost is a caller error and stops the process with a message.
+    virtual void processAudioFromHost(const float* const* inputs, float* const* outputs, int frames,
+                                      TimeInfo info);
+    // [audio thread] Clears the MIDI queue, sets the channel counts processAudioFromHost relies on
+    // (at most kMaxChannels each) and calls reset with min(maxFrames, frame limit).
     virtual void resetFromHost(double sampleRate, int maxFrames, int numInputs, int numOutputs);
     // [host thread, from initialize] The parameters (each from core::mallocNew), index = position.
     virtual core::Vec<Parameter*> buildParameters();
@@ -135,8 +141,8 @@ private:
     int maxInputs_ = 0;
     int maxOutputs_ = 0;
     int frameLimit_ = 0;
-    int numInputs_ = 0;  // channel counts of the last resetFromHost: pointers advanced per sub-block
-    int numOutputs_ = 0;
+    int numInputs_ = -1;  // channel counts of the last resetFromHost (-1 before the first)
+    int numOutputs_ = -1;
     bool initialized_ = false;
     int32_t frameCounter_ = 0;
     int heapCount_ = 0;

@@ -29,7 +29,7 @@ TEST(ClientFrame, NoLimitProcessesOnceWithPointersUntouched) {
     EXPECT_EQ(outs[1], out[1]);
 }
 
-TEST(ClientFrame, CutsIntoSubBlocksAndAdvancesPointersInPlace) {
+TEST(ClientFrame, CutsIntoSubBlocksWithoutChangingTheCallersArrays) {
     struct Case {
         int frames;
         std::vector<int> expected;
@@ -53,10 +53,14 @@ TEST(ClientFrame, CutsIntoSubBlocksAndAdvancesPointersInPlace) {
             EXPECT_EQ(h.plugin->calls[i].out0, out0.data() + offset);
             offset += c.expected[i];
         }
-        EXPECT_EQ(ins[0], in0.data() + c.frames);
-        EXPECT_EQ(ins[1], in1.data() + c.frames);
-        EXPECT_EQ(outs[0], out0.data() + c.frames);
-        EXPECT_EQ(outs[1], out1.data() + c.frames);
+        EXPECT_EQ(ins[0], in0.data());
+        EXPECT_EQ(ins[1], in1.data());
+        EXPECT_EQ(outs[0], out0.data());
+        EXPECT_EQ(outs[1], out1.data());
+        // The same arrays again: the second block starts where the caller points, not further on.
+        h.plugin->calls.clear();
+        h.plugin->processAudioFromHost(ins, outs, c.frames, t);
+        EXPECT_EQ(h.plugin->calls[0].in0, in0.data());
     }
 }
 
@@ -74,16 +78,26 @@ TEST(ClientFrame, NonPositiveFrameCountsProcessNothing) {
     }
 }
 
-TEST(ClientFrame, MonoLayoutOnlyAdvancesTheChannelsItHas) {
+TEST(ClientFrame, MonoLayoutReadsOnlyTheChannelsItHas) {
     PluginHolder h(256);
     h.plugin->resetFromHost(48000, 1024, 1, 1);
     std::vector<float> in(512), out(512);
-    float* ins[2] = {in.data(), nullptr};  // the second slot must not be touched
-    float* outs[2] = {out.data(), reinterpret_cast<float*>(0x10)};
+    const float* ins[1] = {in.data()};  // one-channel arrays: nothing past them is read
+    float* outs[1] = {out.data()};
     h.plugin->processAudioFromHost(ins, outs, 512, TimeInfo{});
-    EXPECT_EQ(ins[0], in.data() + 512);
-    EXPECT_EQ(ins[1], nullptr);
-    EXPECT_EQ(outs[1], reinterpret_cast<float*>(0x10));
+    ASSERT_EQ(h.plugin->calls.size(), 2u);
+    EXPECT_EQ(h.plugin->calls[1].in0, in.data() + 256);
+    EXPECT_EQ(h.plugin->calls[1].out0, out.data() + 256);
+}
+
+// Without a reset the frame cannot know the channel counts; it used to process the first sub-block
+// over and over. Now the first block stops the process with a message.
+TEST(ClientFrameDeathTest, ProcessingBeforeTheFirstResetIsFatal) {
+    PluginHolder h(256);
+    std::vector<float> in(512), out(512);
+    float* ins[1] = {in.data()};
+    float* outs[1] = {out.data()};
+    EXPECT_DEATH(h.plugin->processAudioFromHost(ins, outs, 512, TimeInfo{}), "before resetFromHost");
 }
 
 TEST(ClientReset, MaxFramesIsCappedByTheFrameLimit) {
