@@ -101,7 +101,7 @@ PluginInfo MultibandComp::buildPluginInfo() {
     info.hasEditor = true;
     info.isInstrument = false;
     info.takesMidi = false;
-    info.category = kCategoryDynamics;
+    info.category = plugkit::client::kCategoryDynamics;
     info.vstBundleId = "com.pel-audio.vst.TolvaMultibandCompressor";
     info.auBundleId = "com.pel-audio.audiounit.TolvaMultibandCompressor";
     info.aaxBundleId = "com.pel-audio.aax.TolvaMultibandCompressor";

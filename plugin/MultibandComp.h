@@ -41,8 +41,6 @@ public:
     };
     static constexpr int kNumBands = 4;
     static constexpr int kMaxFrames = 256;
-    // The plug-in description's category code for dynamics processors.
-    static constexpr int kCategoryDynamics = 3;
     // Crossover frequencies are limited to this fraction of the sample rate so that no section
     // is asked for a corner at or above half the rate.
     static constexpr float kMaxCrossoverFraction = 0.49f;

@@ -9,6 +9,7 @@
 
 #include "plugkit/aax/ClientFactory.h"
 #include "plugkit/aax/AAXDescription.h"
+#include "plugkit/aax/sdk/AAXEntryPoints.h"
 #include "plugkit/client/Client.h"
 #include "plugkit/core/AlignedAlloc.h"
 #include "plugkit/aax/HostCallGuard.h"
@@ -393,13 +394,13 @@ sdk::Result AAXClient::GetChunkIDFromIndex(std::int32_t index, sdk::TypeID* outI
         *outID = 0;
         return sdk::kErrorInvalidChunkIndex;
     }
-    *outID = kChunkID;
+    *outID = sdk::kChunkIDPlugkit;
     return sdk::kSuccess;
 }
 
 sdk::Result AAXClient::GetChunkSize(sdk::TypeID id, std::uint32_t* outSize) {
     if (!outSize) return sdk::kErrorNullObject;
-    if (id != kChunkID) {
+    if (id != sdk::kChunkIDPlugkit) {
         *outSize = 0;
         return sdk::kErrorInvalidChunkID;
     }
@@ -410,7 +411,7 @@ sdk::Result AAXClient::GetChunkSize(sdk::TypeID id, std::uint32_t* outSize) {
 
 sdk::Result AAXClient::GetChunk(sdk::TypeID id, sdk::PlugInChunk* chunk) {
     if (!chunk) return sdk::kErrorNullObject;
-    if (id != kChunkID) return sdk::kErrorInvalidChunkID;
+    if (id != sdk::kChunkIDPlugkit) return sdk::kErrorInvalidChunkID;
     const client::ChunkBytes state = client_->presetBank()->getStateChunkFromCurrentState();
     if (chunk->size < 0 || static_cast<std::size_t>(chunk->size) < state.length()) return sdk::kErrorIncorrectSize;
     if (!state.empty()) std::memcpy(sdk::chunkData(chunk), state.data(), state.length());
@@ -420,7 +421,7 @@ sdk::Result AAXClient::GetChunk(sdk::TypeID id, sdk::PlugInChunk* chunk) {
 
 sdk::Result AAXClient::SetChunk(sdk::TypeID id, const sdk::PlugInChunk* chunk) {
     if (!chunk) return sdk::kErrorNullObject;
-    if (id != kChunkID || chunk->size < 0) return sdk::kErrorInvalidChunkID;
+    if (id != sdk::kChunkIDPlugkit || chunk->size < 0) return sdk::kErrorInvalidChunkID;
     const client::ChunkResult loaded =
         client_->presetBank()->loadStateChunk(sdk::chunkData(chunk), static_cast<std::size_t>(chunk->size));
     return loaded.ok ? sdk::kSuccess : sdk::kErrorInvalidChunkID;

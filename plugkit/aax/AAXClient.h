@@ -51,7 +51,6 @@ class AAXClient final : public sdk::IEffectParameters, public IClientAccess, pri
 public:
     static constexpr const char* kMasterBypassID = "MasterBypassID";
     static constexpr const char* kMasterBypassName = "Master Bypass";
-    static constexpr sdk::TypeID kChunkID = sdk::fourCharCode('P', 'k', 'i', 't');
     static constexpr int kMaxBlockFrames = 1024;       // host block size the scratch buffers hold
     static constexpr int kContinuousSteps = 2048;      // steps announced for float parameters
     static constexpr int kValueStringCapacity = 32;    // text buffer of the value conversions

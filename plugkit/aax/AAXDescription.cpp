@@ -29,33 +29,49 @@ void addNameAndShortName(const char* text, std::size_t limit, Add add) {
 
 sdk::StemFormat stemFormatForChannels(int channels) noexcept {
     switch (channels) {
-        case 1: return sdk::kStemFormatMono;
-        case 2: return sdk::kStemFormatStereo;
-        case 3: return sdk::kStemFormatLCR;
-        case 4: return sdk::kStemFormatQuad;
-        case 5: return sdk::kStemFormat5_0;
-        case 6: return sdk::kStemFormat5_1;
-        case 7: return sdk::kStemFormat6_1;
-        case 8: return sdk::kStemFormat7_1;
-        default: return sdk::kStemFormatNone;
+        case 1:
+            return sdk::kStemFormatMono;
+        case 2:
+            return sdk::kStemFormatStereo;
+        case 3:
+            return sdk::kStemFormatLCR;
+        case 4:
+            return sdk::kStemFormatQuad;
+        case 5:
+            return sdk::kStemFormat5_0;
+        case 6:
+            return sdk::kStemFormat5_1;
+        case 7:
+            return sdk::kStemFormat6_1;
+        case 8:
+            return sdk::kStemFormat7_1;
+        default:
+            return sdk::kStemFormatNone;
     }
 }
 
 std::uint32_t categoryBits(std::int32_t category) noexcept {
+    if (category >= client::kCategoryGeneratorFirst && category <= client::kCategoryGeneratorLast)
+        return sdk::kCategorySWGenerators;
     switch (category) {
-        case 1: return sdk::kCategoryDelay;
-        case 2: return sdk::kCategoryHarmonic;
-        case 3: return sdk::kCategoryDynamics;
-        case 4: return sdk::kCategoryEQ;
-        case 5: return sdk::kCategorySoundField;
-        case 6: return sdk::kCategoryModulation;
-        case 7: return sdk::kCategoryPitchShift;
-        case 8: return sdk::kCategoryReverb;
-        case 10:
-        case 11:
-        case 12:
-        case 13: return sdk::kCategorySWGenerators;
-        default: return sdk::kCategoryEffect;
+        case client::kCategoryDelay:
+            return sdk::kCategoryDelay;
+        case client::kCategoryHarmonic:
+            return sdk::kCategoryHarmonic;
+        case client::kCategoryDynamics:
+            return sdk::kCategoryDynamics;
+        case client::kCategoryEQ:
+            return sdk::kCategoryEQ;
+        case client::kCategorySoundField:
+            return sdk::kCategorySoundField;
+        case client::kCategoryModulation:
+            return sdk::kCategoryModulation;
+        case client::kCategoryPitchShift:
+            return sdk::kCategoryPitchShift;
+        case client::kCategoryReverb:
+            return sdk::kCategoryReverb;
+        default:
+            return sdk::kCategoryEffect;
     }
 }
 
@@ -98,10 +114,9 @@ sdk::Result describeComponent(sdk::IEffectDescriptor& effect, const ComponentSet
                   ? component->AddMIDINode(kFieldInputMIDI, sdk::kMidiNodeLocalInput, setup.inputMIDINodeName,
                                            setup.inputMIDIChannelMask)
                   : component->AddPrivateData(kFieldInputMIDI, kPrivateFieldSize);
-    result |= setup.needsTransport
-                  ? component->AddMIDINode(kFieldTransport, sdk::kMidiNodeTransport, setup.transportNodeName,
-                                           0xFFFF)
-                  : component->AddPrivateData(kFieldTransport, kPrivateFieldSize);
+    result |= setup.needsTransport ? component->AddMIDINode(kFieldTransport, sdk::kMidiNodeTransport,
+                                                            setup.transportNodeName, 0xFFFF)
+                                   : component->AddPrivateData(kFieldTransport, kPrivateFieldSize);
     result |= component->AddAudioIn(kFieldAudioIn);
     result |= component->AddAudioOut(kFieldAudioOut);
     result |= component->AddAudioBufferLength(kFieldBufferLength);
@@ -120,7 +135,8 @@ sdk::Result describeComponent(sdk::IEffectDescriptor& effect, const ComponentSet
     result |= properties->AddProperty(sdk::kProperty60, setup.property60Flag ? 1 : 0);
     result |= properties->AddProperty(sdk::kPropertyManufacturerID,
                                       static_cast<sdk::PropertyValue>(setup.manufacturerID));
-    result |= properties->AddProperty(sdk::kPropertyProductID, static_cast<sdk::PropertyValue>(setup.productID));
+    result |=
+        properties->AddProperty(sdk::kPropertyProductID, static_cast<sdk::PropertyValue>(setup.productID));
     result |= properties->AddProperty(sdk::kPropertyNativePlugInID,
                                       static_cast<sdk::PropertyValue>(setup.nativePlugInID));
     if (setup.audioSuitePlugInID != kCodeNone) {
@@ -152,7 +168,8 @@ sdk::Result describePlugin(sdk::ICollection& collection, const client::Client& c
         result |= describeComponent(*effect, makeComponentSetup(info, client.legalIOs()[i]), procs.render);
 
     result |= effect->AddProcPtr(procs.effectParameters, sdk::kProcIDEffectParameters);
-    if (info.hasEditor && procs.effectGUI) result |= effect->AddProcPtr(procs.effectGUI, sdk::kProcIDEffectGUI);
+    if (info.hasEditor && procs.effectGUI)
+        result |= effect->AddProcPtr(procs.effectGUI, sdk::kProcIDEffectGUI);
 
     if (result == 0) result = collection.AddEffect(info.aaxBundleId, effect);
 

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "plugkit/aax/AAXClient.h"
 #include "plugkit/aax/AAXDescription.h"
 #include "plugkit/client/Client.h"
 
@@ -22,11 +21,11 @@ void putCode(std::uint8_t* at, sdk::TypeID code) {
 bool buildPresetFile(const client::Client& client, const std::uint8_t* chunk, std::size_t chunkSize,
                      core::Vec<std::uint8_t>& out) {
     out.clear();
-    if (chunkSize > kPresetFileMaxSize - kPresetFileHeaderSize) return false;
-    const std::size_t total = kPresetFileHeaderSize + chunkSize;
+    if (chunkSize > kPresetFileMaxSize - sdk::kPresetFileHeaderSize) return false;
+    const std::size_t total = sdk::kPresetFileHeaderSize + chunkSize;
     out.resize(total);
     std::uint8_t* file = out.data();
-    std::memset(file, 0, kPresetFileHeaderSize);
+    std::memset(file, 0, sdk::kPresetFileHeaderSize);
     file[1] = static_cast<std::uint8_t>(total >> 16);
     file[2] = static_cast<std::uint8_t>(total >> 8);
     file[3] = static_cast<std::uint8_t>(total);
@@ -34,19 +33,20 @@ bool buildPresetFile(const client::Client& client, const std::uint8_t* chunk, st
     putCode(file + 8, fourCharCode(info.makerCode));
     putCode(file + 12, fourCharCode(info.productCode));
     putCode(file + 16, client.legalIOCount() > 0 ? layoutPlugInID(info, client.legalIOs()[0]) : kCodeNone);
-    putCode(file + 20, AAXClient::kChunkID);
-    if (chunkSize > 0) std::memcpy(file + kPresetFileHeaderSize, chunk, chunkSize);
+    putCode(file + 20, sdk::kChunkIDPlugkit);
+    if (chunkSize > 0) std::memcpy(file + sdk::kPresetFileHeaderSize, chunk, chunkSize);
     return true;
 }
 
-void enumeratePresetFiles(client::Client& client, PresetFileCallback callback, void* userData) {
+void enumeratePresetFiles(client::Client& client, sdk::TFXCallback callback, void* userData) {
     if (!callback) return;
     client::PresetBank* bank = client.presetBank();
     core::Vec<std::uint8_t> file;
     for (int i = 0; i < bank->presetCount(); ++i) {
         const client::ChunkBytes chunk = bank->getStateChunkFromPreset(i);
         if (buildPresetFile(client, chunk.data(), chunk.length(), file))
-            callback(bank->preset(i)->name(), file.data(), static_cast<std::uint32_t>(file.length()), userData);
+            callback(bank->preset(i)->name(), file.data(), static_cast<std::uint32_t>(file.length()),
+                     userData);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "plugkit/aax/sdk/AAXEntryPoints.h"
 #include "plugkit/client/ClientTypes.h"
 #include "plugkit/core/Vec.h"
 
@@ -19,7 +20,8 @@ namespace plugkit::aax {
 //   20 "Pkit" (each four characters in order)
 //   24 32 zero bytes
 //   56 the chunk
-inline constexpr std::size_t kPresetFileHeaderSize = 56;
+// The header size, the chunk identifier and the callback type are part of the library's exported
+// interface and defined with it, in sdk/AAXEntryPoints.h.
 inline constexpr std::size_t kPresetFileMaxSize = 0xFFFFFF;  // the length field holds 24 bits
 
 // [host thread] Builds the preset file for a chunk into out (replacing its contents). Returns
@@ -28,7 +30,6 @@ bool buildPresetFile(const client::Client& client, const std::uint8_t* chunk, st
                      core::Vec<std::uint8_t>& out);
 
 // [host thread] Calls callback(name, file, size, userData) for every preset of client, in order.
-using PresetFileCallback = void (*)(const char* name, const void* data, std::uint32_t size, void* userData);
-void enumeratePresetFiles(client::Client& client, PresetFileCallback callback, void* userData);
+void enumeratePresetFiles(client::Client& client, sdk::TFXCallback callback, void* userData);
 
 }  // namespace plugkit::aax

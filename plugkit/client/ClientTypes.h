@@ -41,6 +41,22 @@ DAW identifyDAW(const char* hostName) noexcept;
 using GraphicsBackend = int32_t;
 inline constexpr GraphicsBackend kGraphicsBackendDefault = 0;
 
+// Category codes of PluginInfo::category. Each binding maps them to its host's categories; codes
+// not listed here are taken as a plain effect.
+enum PluginCategory : int32_t {
+    kCategoryEffect = 0,
+    kCategoryDelay = 1,
+    kCategoryHarmonic = 2,
+    kCategoryDynamics = 3,
+    kCategoryEQ = 4,
+    kCategorySoundField = 5,
+    kCategoryModulation = 6,
+    kCategoryPitchShift = 7,
+    kCategoryReverb = 8,
+    kCategoryGeneratorFirst = 10,  // 10 to 13: sound generators
+    kCategoryGeneratorLast = 13,
+};
+
 // Description of the plug-in. Texts point to storage that outlives the client (string literals).
 struct PluginInfo {
     const char* makerName = "";
@@ -55,7 +71,7 @@ struct PluginInfo {
     bool hasEditor = false;
     bool isInstrument = false;
     bool takesMidi = false;
-    int32_t category = 0;
+    int32_t category = 0;  // a PluginCategory code
     const char* vstBundleId = "";
     const char* auBundleId = "";
     const char* aaxBundleId = "";

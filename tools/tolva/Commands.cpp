@@ -41,25 +41,23 @@ std::string categoryText(uint32_t bits) {
         uint32_t bit;
         const char* text;
     };
-    static const Name names[] = {{1, "eq"},        {2, "dynamics"},      {4, "pitch shift"},
-                                 {8, "reverb"},    {16, "delay"},        {32, "modulation"},
-                                 {64, "harmonic"}, {512, "sound field"}, {2048, "sw generators"},
-                                 {8192, "effect"}};
+    namespace sdk = plugkit::aax::sdk;
+    static const Name names[] = {
+        {sdk::kCategoryEQ, "eq"},
+        {sdk::kCategoryDynamics, "dynamics"},
+        {sdk::kCategoryPitchShift, "pitch shift"},
+        {sdk::kCategoryReverb, "reverb"},
+        {sdk::kCategoryDelay, "delay"},
+        {sdk::kCategoryModulation, "modulation"},
+        {sdk::kCategoryHarmonic, "harmonic"},
+        {sdk::kCategorySoundField, "sound field"},
+        {sdk::kCategorySWGenerators, "sw generators"},
+        {sdk::kCategoryEffect, "effect"},
+    };
     std::string out;
     for (const auto& n : names)
         if (bits & n.bit) out += (out.empty() ? "" : ", ") + std::string(n.text);
     return out.empty() ? "none" : out;
-}
-
-// The product version lives in the state chunk header: (major << 16) | (minor << 8) | patch.
-std::string versionFromChunk(const std::vector<uint8_t>& chunk, int32_t packageVersion) {
-    if (chunk.size() >= 16) {
-        const uint32_t v = uint32_t(chunk[12]) | uint32_t(chunk[13]) << 8 | uint32_t(chunk[14]) << 16 |
-                           uint32_t(chunk[15]) << 24;
-        return std::to_string(v >> 16) + "." + std::to_string((v >> 8) & 0xFF) + "." +
-               std::to_string(v & 0xFF);
-    }
-    return std::to_string(packageVersion);
 }
 
 const host::PresetFile* findPreset(const std::vector<host::PresetFile>& presets, const std::string& name) {
@@ -119,15 +117,12 @@ int runInfo(const Options& options) {
     const host::ComponentDescription& first = d.components.front();
     auto instance = lib->createInstance(first.inputs(), first.outputs(), 48000.0, error);
     if (!instance) return fail(kExitInternal, error);
-    std::vector<uint8_t> chunk;
-    instance->getChunk(chunk);
     const auto presets = lib->enumeratePresets();
     uint64_t sdkVersion = 0;
     lib->sdkVersion(sdkVersion);
 
     std::printf("product: %s\n", d.names.empty() ? "?" : d.names.front().c_str());
     std::printf("maker: %s\n", d.manufacturerName.c_str());
-    std::printf("version: %s\n", versionFromChunk(chunk, d.packageVersion).c_str());
     std::printf("category: %s\n", categoryText(d.categories.empty() ? 0 : d.categories.front()).c_str());
     std::printf("bundle: %s\n", d.bundleId.c_str());
     std::string names, packages;

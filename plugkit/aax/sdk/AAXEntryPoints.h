@@ -26,21 +26,22 @@
 namespace plugkit::aax::sdk {
 
 // Preset file callback: name and data are valid only during the call.
-using TFXCallback = void (*)(const char* presetName, const void* data, std::uint32_t size,
-                             void* userData);
+using TFXCallback = void (*)(const char* presetName, const void* data, std::uint32_t size, void* userData);
 
 using ACFStartupProc = Result (*)(IACFUnknown* host);
 using ACFShutdownProc = Result (*)();
 using ACFRegisterPluginProc = Result (*)(IACFUnknown* host, IACFPluginDefinition** outDefinition);
 using ACFRegisterComponentProc = Result (*)(IACFUnknown* host, const UID* componentID,
                                             IACFUnknown** outComponent);
-using ACFGetClassFactoryProc = Result (*)(IACFUnknown* host, const UID* componentID,
-                                          const UID* interfaceID, void** outFactory);
+using ACFGetClassFactoryProc = Result (*)(IACFUnknown* host, const UID* componentID, const UID* interfaceID,
+                                          void** outFactory);
 using ACFCanUnloadNowProc = Result (*)();
 using ACFGetSDKVersionProc = Result (*)(std::uint64_t* outVersion);
 using PlugkitEnumerateTFXProc = void (*)(TFXCallback callback, void* userData);
 
-// Byte layout of a preset file header (followed by the state chunk).
+// The one definition of the constants the library and the host share: the binding (AAXClient,
+// PresetFile) and the host library (host/) both use these.
+// Size of a preset file header (followed by the state chunk); the layout is in PresetFile.h.
 inline constexpr std::uint32_t kPresetFileHeaderSize = 56;
 
 // Identifier under which the host stores the plug-in's state chunk.
@@ -58,8 +59,7 @@ plugkit::aax::sdk::Result ACFRegisterComponent(plugkit::aax::sdk::IACFUnknown* h
                                                plugkit::aax::sdk::IACFUnknown** outComponent);
 plugkit::aax::sdk::Result ACFGetClassFactory(plugkit::aax::sdk::IACFUnknown* host,
                                              const plugkit::aax::sdk::UID* componentID,
-                                             const plugkit::aax::sdk::UID* interfaceID,
-                                             void** outFactory);
+                                             const plugkit::aax::sdk::UID* interfaceID, void** outFactory);
 plugkit::aax::sdk::Result ACFCanUnloadNow();
 plugkit::aax::sdk::Result ACFGetSDKVersion(std::uint64_t* outVersion);
 void PlugkitEnumerateTFX(plugkit::aax::sdk::TFXCallback callback, void* userData);
