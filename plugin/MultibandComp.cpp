@@ -215,7 +215,7 @@ void MultibandComp::updateAudioModulesWithParamValues() {
         crossovers[c].setFrequencies(f1, f2, f3);
         for (int k = 0; k < kNumBands; ++k) {
             compressors[c][k].setParams(attack[k], release[k], threshold[k], ratio[k], makeup[k]);
-            compressors[c][k].autoGainEnabled(autoGain);
+            compressors[c][k].setAutoGain(autoGain);
         }
     }
 }

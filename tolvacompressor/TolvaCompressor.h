@@ -42,7 +42,7 @@ public:
     virtual T calcAutoGain();
 
     // [audio thread]
-    virtual void autoGainEnabled(bool on) { autoGain = on; }
+    virtual void setAutoGain(bool on) { autoGain = on; }
 
     // [host thread, before audio runs] Links this compressor and other both ways; never undone.
     virtual void linkStereo(TolvaCompressor& other) {

@@ -14,7 +14,8 @@ namespace dsp {
 template <typename T>
 class Allpass final : public AudioEffect<T> {
 public:
-    // [audio thread] One sample. Never allocates.
+    // [audio thread] One sample. Never allocates. One operation per statement: the order of the float
+    // operations is part of the result, and AllpassLanes reproduces exactly this order.
     T getNextSample(T x) override {
         w = x - a1 * s1;
         w = w - a2 * s2;
@@ -29,7 +30,8 @@ public:
     void reset() override { w = s1 = s2 = y = 0; }
 
     // [audio thread] Computes the coefficients for centre frequency f (Hz) and quality q, in single
-    // precision with 2*pi as the float 6.28318548. The state is kept.
+    // precision with 2*pi as the float 6.28318548 (float precision as for the Linkwitz-Riley
+    // sections, so that the coefficients, and the output, stay the same bit for bit). State is kept.
     virtual void initialize(T f, T q) {
         frequency = f;
         const T twoPi = static_cast<T>(6.28318548f);

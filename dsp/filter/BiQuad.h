@@ -12,7 +12,9 @@ namespace dsp {
 template <typename T>
 class BiQuad : public AudioEffect<T> {
 public:
-    // [audio thread] One sample; the mixed output is what is fed back. Never allocates.
+    // [audio thread] One sample; the mixed output is what is fed back. Never allocates. The sum is
+    // split into statements to fix the order of the float additions: the order is part of the
+    // result, and BiQuadLanes reproduces exactly this order.
     T getNextSample(T x) override {
         T v = a0 * x + a1 * x1;
         v = v + a2 * x2;

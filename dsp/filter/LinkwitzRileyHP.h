@@ -14,7 +14,9 @@ template <typename T>
 class LinkwitzRileyHP final : public BiQuad<T> {
 public:
     // [audio thread] Recomputes the coefficients from frequency and filterSampleRate, in single
-    // precision with pi as the float 3.14159274.
+    // precision with pi as the float 3.14159274. The coefficients have always been computed in float
+    // from this pi; a closer (double) pi would move every coefficient by an ulp or so and with it the
+    // output, which is kept the same bit for bit.
     void calcCoefficients() override {
         const T pi = static_cast<T>(3.14159274f);
         omega = pi * this->frequency;

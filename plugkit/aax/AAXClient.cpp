@@ -7,12 +7,12 @@
 #include <cstring>
 #include <limits>
 
-#include "plugkit/aax/ClientFactory.h"
 #include "plugkit/aax/AAXDescription.h"
+#include "plugkit/aax/ClientFactory.h"
+#include "plugkit/aax/HostCallGuard.h"
 #include "plugkit/aax/sdk/AAXEntryPoints.h"
 #include "plugkit/client/Client.h"
 #include "plugkit/core/AlignedAlloc.h"
-#include "plugkit/aax/HostCallGuard.h"
 
 namespace plugkit::aax {
 
@@ -124,8 +124,8 @@ sdk::Result AAXClient::EffectInit() {
         }
     }
     float sampleRate = 0.0f;
-    if (controller_ && controller_->GetSampleRate(&sampleRate) == sdk::kSuccess && std::isfinite(sampleRate) &&
-        sampleRate > 0.0f)
+    if (controller_ && controller_->GetSampleRate(&sampleRate) == sdk::kSuccess &&
+        std::isfinite(sampleRate) && sampleRate > 0.0f)
         controller_->SetSignalLatency(client_->latencySamples(sampleRate));
     return sdk::kSuccess;
 }
@@ -219,14 +219,16 @@ sdk::Result AAXClient::GetParameterDefaultNormalizedValue(sdk::ParamID id, doubl
     return sdk::kSuccess;
 }
 
-sdk::Result AAXClient::SetParameterDefaultNormalizedValue(sdk::ParamID, double) { return sdk::kErrorUnimplemented; }
+sdk::Result AAXClient::SetParameterDefaultNormalizedValue(sdk::ParamID, double) {
+    return sdk::kErrorUnimplemented;
+}
 
 sdk::Result AAXClient::GetParameterType(sdk::ParamID id, std::int32_t* outType) {
     if (!outType) return sdk::kErrorNullObject;
     const int index = resolveID(id);
     if (index == kInvalidID) return sdk::kErrorInvalidParameterID;
     *outType = index == kMasterBypass || client_->param(index)->isDiscrete() ? sdk::kParameterTypeDiscrete
-                                                                              : sdk::kParameterTypeContinuous;
+                                                                             : sdk::kParameterTypeContinuous;
     return sdk::kSuccess;
 }
 
@@ -299,7 +301,8 @@ sdk::Result AAXClient::GetParameterStringFromValue(sdk::ParamID id, double value
     return sdk::kSuccess;
 }
 
-sdk::Result AAXClient::GetParameterValueString(sdk::ParamID id, sdk::IString* outText, std::int32_t maxLength) {
+sdk::Result AAXClient::GetParameterValueString(sdk::ParamID id, sdk::IString* outText,
+                                               std::int32_t maxLength) {
     if (!outText) return sdk::kErrorNullObject;
     const int index = resolveID(id);
     if (index == kInvalidID) return sdk::kErrorInvalidParameterID;
@@ -323,7 +326,9 @@ sdk::Result AAXClient::GetParameterNormalizedValue(sdk::ParamID id, double* outV
     return sdk::kSuccess;
 }
 
-void AAXClient::setBypassFromNormalized(double value) { bypassed_.store(value >= 0.5, std::memory_order_release); }
+void AAXClient::setBypassFromNormalized(double value) {
+    bypassed_.store(value >= 0.5, std::memory_order_release);
+}
 
 sdk::Result AAXClient::setNormalized(sdk::ParamID id, double value) {
     const int index = resolveID(id);
@@ -349,7 +354,9 @@ sdk::Result AAXClient::setNormalizedRelative(sdk::ParamID id, double delta) {
     return sdk::kSuccess;
 }
 
-sdk::Result AAXClient::SetParameterNormalizedValue(sdk::ParamID id, double value) { return setNormalized(id, value); }
+sdk::Result AAXClient::SetParameterNormalizedValue(sdk::ParamID id, double value) {
+    return setNormalized(id, value);
+}
 
 sdk::Result AAXClient::SetParameterNormalizedRelative(sdk::ParamID id, double delta) {
     return setNormalizedRelative(id, delta);
@@ -405,7 +412,7 @@ sdk::Result AAXClient::GetChunkSize(sdk::TypeID id, std::uint32_t* outSize) {
         return sdk::kErrorInvalidChunkID;
     }
     const client::ChunkBytes chunk = client_->presetBank()->getStateChunkFromCurrentState();
-    *outSize = static_cast<std::uint32_t>(chunk.length());
+    *outSize = static_cast<std::uint32_t>(chunk.size());
     return sdk::kSuccess;
 }
 
@@ -413,9 +420,10 @@ sdk::Result AAXClient::GetChunk(sdk::TypeID id, sdk::PlugInChunk* chunk) {
     if (!chunk) return sdk::kErrorNullObject;
     if (id != sdk::kChunkIDPlugkit) return sdk::kErrorInvalidChunkID;
     const client::ChunkBytes state = client_->presetBank()->getStateChunkFromCurrentState();
-    if (chunk->size < 0 || static_cast<std::size_t>(chunk->size) < state.length()) return sdk::kErrorIncorrectSize;
-    if (!state.empty()) std::memcpy(sdk::chunkData(chunk), state.data(), state.length());
-    chunk->size = static_cast<std::int32_t>(state.length());
+    if (chunk->size < 0 || static_cast<std::size_t>(chunk->size) < state.size())
+        return sdk::kErrorIncorrectSize;
+    if (!state.empty()) std::memcpy(sdk::chunkData(chunk), state.data(), state.size());
+    chunk->size = static_cast<std::int32_t>(state.size());
     return sdk::kSuccess;
 }
 
@@ -432,8 +440,8 @@ sdk::Result AAXClient::CompareActiveChunk(const sdk::PlugInChunk* chunk, sdk::Bo
     *outEqual = 0;
     if (!chunk || chunk->size < 0) return sdk::kSuccess;
     const client::ChunkBytes state = client_->presetBank()->getStateChunkFromCurrentState();
-    if (static_cast<std::size_t>(chunk->size) != state.length()) return sdk::kSuccess;
-    *outEqual = state.empty() || std::memcmp(sdk::chunkData(chunk), state.data(), state.length()) == 0;
+    if (static_cast<std::size_t>(chunk->size) != state.size()) return sdk::kSuccess;
+    *outEqual = state.empty() || std::memcmp(sdk::chunkData(chunk), state.data(), state.size()) == 0;
     return sdk::kSuccess;
 }
 

@@ -20,8 +20,8 @@ namespace plugkit::aax {
 // reaches the plug-in client. Only the binding's own objects ask for it.
 class IClientAccess : public sdk::IACFUnknown {
 public:
-    static constexpr sdk::UID kIID = {{0xd5, 0xc1, 0x9a, 0x47, 0x95, 0x6b, 0x65, 0x43, 0xb2, 0xad, 0x0f, 0xc8,
-                                       0x05, 0x9c, 0x17, 0x7e}};
+    static constexpr sdk::UID kIID = {
+        {0xd5, 0xc1, 0x9a, 0x47, 0x95, 0x6b, 0x65, 0x43, 0xb2, 0xad, 0x0f, 0xc8, 0x05, 0x9c, 0x17, 0x7e}};
 
     // [any thread] The plug-in client, owned by the effect-parameters object.
     virtual client::Client* pluginClient() = 0;
@@ -51,9 +51,9 @@ class AAXClient final : public sdk::IEffectParameters, public IClientAccess, pri
 public:
     static constexpr const char* kMasterBypassID = "MasterBypassID";
     static constexpr const char* kMasterBypassName = "Master Bypass";
-    static constexpr int kMaxBlockFrames = 1024;       // host block size the scratch buffers hold
-    static constexpr int kContinuousSteps = 2048;      // steps announced for float parameters
-    static constexpr int kValueStringCapacity = 32;    // text buffer of the value conversions
+    static constexpr int kMaxBlockFrames = 1024;     // host block size the scratch buffers hold
+    static constexpr int kContinuousSteps = 2048;    // steps announced for float parameters
+    static constexpr int kValueStringCapacity = 32;  // text buffer of the value conversions
 
     // [host thread] Takes ownership of client (from Client::create). Adds the change listener to
     // every parameter and sizes the scratch buffers.
@@ -89,7 +89,8 @@ public:
     sdk::Result GetParameterIsAutomatable(sdk::ParamID id, sdk::Boolean* outAutomatable) override;
     sdk::Result GetParameterNumberOfSteps(sdk::ParamID id, std::int32_t* outSteps) override;
     sdk::Result GetParameterName(sdk::ParamID id, sdk::IString* outName) override;
-    sdk::Result GetParameterNameOfLength(sdk::ParamID id, sdk::IString* outName, std::int32_t length) override;
+    sdk::Result GetParameterNameOfLength(sdk::ParamID id, sdk::IString* outName,
+                                         std::int32_t length) override;
     sdk::Result GetParameterDefaultNormalizedValue(sdk::ParamID id, double* outValue) override;
     sdk::Result SetParameterDefaultNormalizedValue(sdk::ParamID id, double value) override;
     sdk::Result GetParameterType(sdk::ParamID id, std::int32_t* outType) override;
@@ -97,11 +98,13 @@ public:
     sdk::Result GetParameter(sdk::ParamID id, void** outParameter) override;
     sdk::Result GetParameterIndex(sdk::ParamID id, std::int32_t* outIndex) override;
     sdk::Result GetParameterIDFromIndex(std::int32_t index, sdk::IString* outID) override;
-    sdk::Result GetParameterValueInfo(sdk::ParamID id, std::int32_t selector, std::int32_t* outValue) override;
+    sdk::Result GetParameterValueInfo(sdk::ParamID id, std::int32_t selector,
+                                      std::int32_t* outValue) override;
     sdk::Result GetParameterValueFromString(sdk::ParamID id, double* outValue, const char* text) override;
     sdk::Result GetParameterStringFromValue(sdk::ParamID id, double value, sdk::IString* outText,
                                             std::int32_t maxLength) override;
-    sdk::Result GetParameterValueString(sdk::ParamID id, sdk::IString* outText, std::int32_t maxLength) override;
+    sdk::Result GetParameterValueString(sdk::ParamID id, sdk::IString* outText,
+                                        std::int32_t maxLength) override;
     sdk::Result GetParameterNormalizedValue(sdk::ParamID id, double* outValue) override;
     sdk::Result SetParameterNormalizedValue(sdk::ParamID id, double value) override;
     sdk::Result SetParameterNormalizedRelative(sdk::ParamID id, double delta) override;
@@ -133,9 +136,10 @@ public:
                              float* outValues) override;
     sdk::Result GetCurveDataMeterIds(sdk::TypeID curveType, std::uint32_t* outXMeterID,
                                      std::uint32_t* outYMeterID) override;
-    sdk::Result GetCurveDataDisplayRange(sdk::TypeID curveType, float* outXMin, float* outXMax, float* outYMin,
-                                         float* outYMax) override;
-    sdk::Result GetCustomData(sdk::TypeID type, std::uint32_t size, void* data, std::uint32_t* outWritten) override;
+    sdk::Result GetCurveDataDisplayRange(sdk::TypeID curveType, float* outXMin, float* outXMax,
+                                         float* outYMin, float* outYMax) override;
+    sdk::Result GetCustomData(sdk::TypeID type, std::uint32_t size, void* data,
+                              std::uint32_t* outWritten) override;
     sdk::Result SetCustomData(sdk::TypeID type, std::uint32_t size, const void* data) override;
     sdk::Result DoMIDITransfers() override;
     sdk::Result UpdateMIDINodes(sdk::FieldIndex field, const sdk::MidiPacket* packet) override;
@@ -149,7 +153,6 @@ public:
 
     // [any thread] State shared with the audio thread, for the host's queries and for tests.
     bool isBypassed() const { return bypassed_.load(std::memory_order_acquire); }
-    client::Client* clientObject() const { return client_; }
     AAXHostCommand& hostCommand() { return *hostCommand_; }
 
 private:

@@ -86,8 +86,10 @@ void AAXClient::renderAudio(sdk::ContextField const* context) noexcept {
             timeInfo.samplePosition = position;
     }
 
-    // Hosts deliver at most kMaxBlockFrames per call; a longer block is rendered in slices so the
-    // scratch buffers are never overrun.
+    // The client renders into scratch buffers, not into the host's: a host may hand the same buffer
+    // as an input and an output, and a client may write an output channel before it has read every
+    // input channel. Hosts deliver at most kMaxBlockFrames per call; a longer block is rendered in
+    // slices so the scratch buffers are never overrun.
     for (int done = 0; done < frames; done += kMaxBlockFrames) {
         const int n = frames - done < kMaxBlockFrames ? frames - done : kMaxBlockFrames;
         const std::size_t bytes = static_cast<std::size_t>(n) * sizeof(float);

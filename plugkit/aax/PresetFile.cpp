@@ -44,9 +44,8 @@ void enumeratePresetFiles(client::Client& client, sdk::TFXCallback callback, voi
     core::Vec<std::uint8_t> file;
     for (int i = 0; i < bank->presetCount(); ++i) {
         const client::ChunkBytes chunk = bank->getStateChunkFromPreset(i);
-        if (buildPresetFile(client, chunk.data(), chunk.length(), file))
-            callback(bank->preset(i)->name(), file.data(), static_cast<std::uint32_t>(file.length()),
-                     userData);
+        if (buildPresetFile(client, chunk.data(), chunk.size(), file))
+            callback(bank->preset(i)->name(), file.data(), static_cast<std::uint32_t>(file.size()), userData);
     }
 }
 

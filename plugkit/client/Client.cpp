@@ -29,7 +29,7 @@ void Client::initialize() {
     info_ = buildPluginInfo();
     legalIOs_ = buildLegalIO();
     params_ = buildParameters();
-    for (std::size_t i = 0; i < params_.length(); ++i) {
+    for (std::size_t i = 0; i < params_.size(); ++i) {
         if (!params_[i]) core::fatalError("buildParameters returned a null parameter");
         params_[i]->setClient(this, static_cast<int>(i));
     }
@@ -161,10 +161,10 @@ core::Vec<LegalIO> Client::buildLegalIO() { return core::Vec<LegalIO>(); }
 
 Preset* Client::makeDefaultPreset() const {
     core::Vec<float> values;
-    values.resize(params_.length());
-    for (std::size_t i = 0; i < params_.length(); ++i)
+    values.resize(params_.size());
+    for (std::size_t i = 0; i < params_.size(); ++i)
         values[i] = static_cast<float>(params_[i]->getNormalizedDefault());
-    return core::mallocNew<Preset>("Default", values.data(), static_cast<int>(values.length()));
+    return core::mallocNew<Preset>("Default", values.data(), static_cast<int>(values.size()));
 }
 
 IGraphics* Client::getOrCreateEditor() {

@@ -87,11 +87,11 @@ public:
     // [any thread] index not checked.
     Parameter* param(int index) const { return params_[static_cast<std::size_t>(index)]; }
     Parameter* const* params() const { return params_.data(); }
-    int paramCount() const { return static_cast<int>(params_.length()); }
+    int paramCount() const { return static_cast<int>(params_.size()); }
     const PluginInfo& info() const { return info_; }
     PresetBank* presetBank() const { return presetBank_; }
     const LegalIO* legalIOs() const { return legalIOs_.data(); }
-    int legalIOCount() const { return static_cast<int>(legalIOs_.length()); }
+    int legalIOCount() const { return static_cast<int>(legalIOs_.size()); }
     int maxInputs() const { return maxInputs_; }
     int maxOutputs() const { return maxOutputs_; }
     int frameLimit() const { return frameLimit_; }

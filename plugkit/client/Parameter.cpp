@@ -46,22 +46,20 @@ void Parameter::setFromHost(double normalized) {
     notifyListeners();
 }
 
-double Parameter::getForHost() { return getNormalized(); }
-
 void Parameter::toDisplayN(char* buffer, int size) { toStringN(buffer, size); }
 
 void Parameter::beginParamEdit() {
     if (client_ && client_->hostCommand()) client_->hostCommand()->beginParamEdit(index_);
-    for (std::size_t i = 0; i < listeners_.length(); ++i) listeners_[i]->onBeginParameterEdit(this);
+    for (std::size_t i = 0; i < listeners_.size(); ++i) listeners_[i]->onBeginParameterEdit(this);
 }
 
 void Parameter::endParamEdit() {
     if (client_ && client_->hostCommand()) client_->hostCommand()->endParamEdit(index_);
-    for (std::size_t i = 0; i < listeners_.length(); ++i) listeners_[i]->onEndParameterEdit(this);
+    for (std::size_t i = 0; i < listeners_.size(); ++i) listeners_[i]->onEndParameterEdit(this);
 }
 
 void Parameter::notifyListeners() {
-    for (std::size_t i = 0; i < listeners_.length(); ++i) listeners_[i]->onParameterChanged(this);
+    for (std::size_t i = 0; i < listeners_.size(); ++i) listeners_[i]->onParameterChanged(this);
 }
 
 void Parameter::checkBeingEdited() {}

@@ -46,8 +46,6 @@ public:
     // [host thread] Sets from a normalized value, then notifies the listeners. NaN is ignored
     // (listeners are still told); values outside 0..1 are clamped.
     virtual void setFromHost(double normalized);
-    // [host thread] The current normalized value.
-    virtual double getForHost();
     // [host or editor thread] Text of the current value without the label.
     virtual void toDisplayN(char* buffer, int size);
     // [editor thread] Starts an edit gesture: tells the host, then the listeners.
@@ -77,7 +75,7 @@ public:
     // [construction] Called by the owning client with the parameter's position in its list.
     void setClient(Client* client, int index);
     Client* client() const { return client_; }
-    int listenerCount() const { return static_cast<int>(listeners_.length()); }
+    int listenerCount() const { return static_cast<int>(listeners_.size()); }
     IParameterListener* listener(int i) const { return listeners_[static_cast<std::size_t>(i)]; }
 
 protected:

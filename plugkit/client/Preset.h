@@ -16,7 +16,7 @@ public:
 
     // [any thread]
     const char* name() const { return name_; }
-    int valueCount() const { return static_cast<int>(values_.length()); }
+    int valueCount() const { return static_cast<int>(values_.size()); }
     float value(int i) const { return values_[static_cast<std::size_t>(i)]; }
     const float* values() const { return values_.data(); }
 

@@ -59,7 +59,7 @@ public:
     PresetBank& operator=(const PresetBank&) = delete;
 
     // [any thread]
-    int presetCount() const { return static_cast<int>(presets_.length()); }
+    int presetCount() const { return static_cast<int>(presets_.size()); }
     Preset* preset(int i) const { return presets_[static_cast<std::size_t>(i)]; }
     int currentPresetIndex() const { return currentPresetIndex_.load(std::memory_order_relaxed); }
 

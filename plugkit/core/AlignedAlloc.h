@@ -19,7 +19,10 @@ void freeAligned(void* block) noexcept;
 
 // [any thread] Grows or shrinks block to size bytes with the given alignment, keeping the first
 // min(old, new) bytes. Alignment 1 is plain realloc. An aligned block is reused unchanged while its
-// recorded size r satisfies size + alignment + 15 <= r < 4 * (size + alignment) + 60.
+// recorded size r satisfies size + alignment + 15 <= r < 4 * (size + alignment) + 60: a block that
+// still fits is kept unless it is more than about four times too big, so that a buffer that grows
+// and shrinks by small steps is not copied on every step, yet a big block is not held for a small
+// need.
 void* alignedReallocImpl(void* block, std::size_t size, std::size_t alignment);
 
 // [any thread] Frees a block from alignedReallocImpl made with the same alignment.

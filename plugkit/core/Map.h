@@ -73,8 +73,6 @@ public:
         Node* n = tree_.findNode(key);
         return n ? &n->entry.value : nullptr;
     }
-    V* lookup(const K& key) { return find(key); }
-    const V* lookup(const K& key) const { return find(key); }
 
     bool contains(const K& key) const { return tree_.findNode(key) != nullptr; }
 

@@ -31,7 +31,6 @@ public:
         if (data_) alignedFree(data_, alignment_);
     }
 
-    std::size_t length() const { return length_; }
     std::size_t size() const { return length_; }
     std::size_t capacity() const { return capacity_; }
     bool empty() const { return length_ == 0; }

@@ -23,7 +23,8 @@ void aaFillRectFloat(const ImageRef<T>& target, float x1, float y1, float x2, fl
                      float globalAlpha = 1.0f);
 
 // Integer rectangle [x1, x2) x [y1, y2) (corners in any order) at one opacity: globalAlpha exactly 1
-// writes the colour, otherwise every pixel is blended with the weight of globalAlpha.
+// writes the colour, otherwise every pixel is blended with the weight of globalAlpha. "Float" names
+// the float opacity, not the corners: the anti-aliased rectangle with float corners is aaFillRectFloat.
 template <bool clipped, class T>
 void fillRectFloat(const ImageRef<T>& target, int x1, int y1, int x2, int y2, T color, float globalAlpha);
 

@@ -102,7 +102,7 @@ struct PartsChain {
                 comp[k][c].setParams(v(MultibandComp::kAttack), v(MultibandComp::kRelease),
                                      v(MultibandComp::kThreshold), v(MultibandComp::kRatio),
                                      decibelsToGain(v(MultibandComp::kGain)));
-                comp[k][c].autoGainEnabled(plug.readBoolParamValue(MultibandComp::kAutoGain));
+                comp[k][c].setAutoGain(plug.readBoolParamValue(MultibandComp::kAutoGain));
             }
         }
     }

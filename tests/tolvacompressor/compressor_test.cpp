@@ -113,7 +113,7 @@ TEST(TolvaCompressor, AutoGain) {
     }
     Compressor on;
     on.initialize(kRate, 1.0f, 50.0f, -20.0f, 4.0f, 1.0f);
-    on.autoGainEnabled(true);
+    on.setAutoGain(true);
     EXPECT_EQ(on.calcAutoGain(), 1.0f);  // both followers still equal
     Compressor twin;                     // same settings without automatic gain
     twin.initialize(kRate, 1.0f, 50.0f, -20.0f, 4.0f, 1.0f);
@@ -140,7 +140,7 @@ TEST(TolvaCompressor, LanesMatchProcessBitForBit) {
         for (int c = 0; c < 2; ++c) {
             for (Compressor* comp : {&lanes[c][k], &single[c][k]}) {
                 comp->initialize(kRate, 1.0f + k, 30.0f + 20 * k, -24.0f + 4 * k, 2.0f + 2 * k, 1.5f);
-                comp->autoGainEnabled(k % 2 == 0);
+                comp->setAutoGain(k % 2 == 0);
             }
         }
         lanes[0][k].linkStereo(lanes[1][k]);

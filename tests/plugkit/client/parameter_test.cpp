@@ -269,7 +269,7 @@ TEST(ParameterHostPath, ClientReadsAndHostWritesEveryClass) {
     for (double n : {-1e9, 1e9, -kInf, kInf, kNaN}) {
         for (int i = 0; i < plugin->paramCount(); ++i) {
             plugin->param(i)->setFromHost(n);
-            const double g = plugin->param(i)->getForHost();
+            const double g = plugin->param(i)->getNormalized();
             EXPECT_TRUE(g >= 0.0 && g <= 1.0) << i << " " << n;
         }
     }

@@ -97,8 +97,8 @@ TEST_F(PresetBankTest, PresetChunksCarryTheirIndexAndValues) {
     float v;
     std::memcpy(&v, b.data() + 24, 4);
     EXPECT_EQ(v, 0.25f);
-    EXPECT_EQ(bank->getStateChunkFromPreset(2).length(), 0u);
-    EXPECT_EQ(bank->getStateChunkFromPreset(-1).length(), 0u);
+    EXPECT_EQ(bank->getStateChunkFromPreset(2).size(), 0u);
+    EXPECT_EQ(bank->getStateChunkFromPreset(-1).size(), 0u);
     ASSERT_TRUE(bank->loadStateChunk(b.data(), b.size()).ok);
     EXPECT_EQ(bank->currentPresetIndex(), 1);
     EXPECT_EQ(static_cast<float>(plugin->param(0)->getNormalized()), 0.25f);

@@ -88,9 +88,9 @@ TEST(Map, OwnedValuesAndMoves) {
     map.insert(std::string("b"), std::make_unique<int>(2));
     map.insert(std::string("a"), std::make_unique<int>(1));
     map.insert(std::string("b"), std::make_unique<int>(3));  // replaces
-    ASSERT_NE(map.lookup("b"), nullptr);
-    EXPECT_EQ(**map.lookup("b"), 3);
-    EXPECT_EQ(map.lookup("zz"), nullptr);
+    ASSERT_NE(map.find("b"), nullptr);
+    EXPECT_EQ(**map.find("b"), 3);
+    EXPECT_EQ(map.find("zz"), nullptr);
 
     Map<std::string, std::unique_ptr<int>> moved(std::move(map));
     EXPECT_EQ(moved.size(), 2u);

@@ -23,7 +23,7 @@ TEST(Vec, GrowsToTwiceTheNeededLengthAndKeepsStorageOnShrink) {
         EXPECT_EQ(v.capacity(), 4u);
         v.pushBack(12);
         EXPECT_EQ(v.capacity(), 10u);
-        ASSERT_EQ(v.length(), 5u);
+        ASSERT_EQ(v.size(), 5u);
         for (int i = 0; i < 5; ++i) EXPECT_EQ(v[static_cast<std::size_t>(i)], i * 3);
         EXPECT_TRUE(aligned(v.data(), alignment));
 
@@ -46,8 +46,8 @@ TEST(Vec, AppendingAnOwnElementSurvivesGrowth) {
     for (int i = 0; i < 100; ++i) v.pushBack(v[0]);
     EXPECT_EQ(v[100], 41);
     Vec<long> moved(std::move(v));
-    EXPECT_EQ(moved.length(), 101u);
-    EXPECT_EQ(v.length(), 0u);  // NOLINT: moved-from is empty
+    EXPECT_EQ(moved.size(), 101u);
+    EXPECT_EQ(v.size(), 0u);  // NOLINT: moved-from is empty
 }
 
 TEST(AlignedRealloc, AlignmentReuseRuleAndContents) {
