@@ -29,5 +29,5 @@ if command -v ccache >/dev/null; then
   args+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 
-cmake -S . -B "build/$flavour" -G Ninja -DTOLVA_WERROR=ON "${args[@]}" >/dev/null
+cmake -S . -B "build/$flavour" -G Ninja -DTOLVA_WERROR=ON "${args[@]}"
 cmake --build "build/$flavour" -j "$jobs" "$@"

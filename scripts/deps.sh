@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the tools need, only when one is missing.
-# Safe to run again.
+# Installs the Debian packages the build, the tests, the fuzz pass and the format check use, only
+# when one is missing. Safe to run again. Needs root or sudo to install; without either it prints
+# the command for an administrator to run and fails.
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
-  libstb-dev libsndfile1-dev libx11-dev ttf-bitstream-vera
-  clang libclang-rt-14-dev libjpeg-turbo-progs xxd
+  build-essential cmake ninja-build pkg-config  # compiler and build
+  libgtest-dev libbenchmark-dev                 # tests and benchmarks
+  libstb-dev libsndfile1-dev                    # PNG decoding and glyph rasterising; WAV files
+  ttf-bitstream-vera                            # the font embedded in the plug-in
+  libjpeg-turbo-progs                           # cjpeg, which makes the JPEG test images
+  clang libclang-rt-dev                         # libFuzzer (the fuzz pass)
+  clang-format                                  # scripts/format.sh
 )
 
 missing=()
@@ -17,8 +21,15 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "Installing: ${missing[*]}"
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null; then
+    echo "Not root and no sudo: ask an administrator to run" >&2
+    echo "  apt-get install --no-install-recommends ${missing[*]}" >&2
+    exit 1
+  fi
+  sudo=(sudo)
+fi
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

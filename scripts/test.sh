@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs the whole test suite: a normal build, a build of the scalar code paths, an
-# AddressSanitizer + UndefinedBehaviorSanitizer build, the threaded tests under ThreadSanitizer,
-# and a short run of every fuzz target.
+# Checks the formatting, then builds and runs the whole test suite: a normal build, a build of the
+# scalar code paths, an AddressSanitizer + UndefinedBehaviorSanitizer build, the threaded tests
+# under ThreadSanitizer, and a short run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -10,6 +10,9 @@ jobs=$(nproc 2>/dev/null || echo 2)
 run_ctest() {
   ctest --test-dir "build/$1" --output-on-failure -j "$jobs" "${@:2}"
 }
+
+echo "== formatting"
+scripts/format.sh --check
 
 echo "== normal build"
 scripts/build.sh release
@@ -32,8 +35,6 @@ if [ ${#tsan_targets[@]} -gt 0 ]; then
   run_ctest tsan -L threads
 fi
 
-if [ -f fuzz/CMakeLists.txt ]; then
-  echo "== fuzz targets (short run)"
-  scripts/build.sh fuzz --target fuzz_jpeg fuzz_png fuzz_font
-  scripts/fuzz.sh 20
-fi
+echo "== fuzz targets (short run)"
+scripts/build.sh fuzz --target fuzz_jpeg fuzz_png fuzz_font
+scripts/fuzz.sh 20
