@@ -35,8 +35,8 @@ void BM_GenerateLevel(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
     // Destination pixels produced per second.
-    state.counters["pixels/s"] = benchmark::Counter(static_cast<double>(state.iterations()) * (kSize / 2) * (kSize / 2),
-                                                    benchmark::Counter::kIsRate);
+    state.counters["pixels/s"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * (kSize / 2) * (kSize / 2), benchmark::Counter::kIsRate);
 }
 
 }  // namespace
@@ -44,7 +44,8 @@ void BM_GenerateLevel(benchmark::State& state) {
 BENCHMARK(BM_GenerateLevel<RGBA8, generateLevelBoxRGBA>)->Name("mipmap/box/RGBA8");
 BENCHMARK(BM_GenerateLevel<RGBA8, generateLevelCubicRGBA>)->Name("mipmap/cubic/RGBA8");
 BENCHMARK(BM_GenerateLevel<RGBA8, generateLevelBoxAlphaCovRGBA>)->Name("mipmap/boxAlphaCov/RGBA8");
-BENCHMARK(BM_GenerateLevel<RGBA8, generateLevelBoxAlphaCovIntoPremulRGBA>)->Name("mipmap/boxAlphaCovIntoPremul/RGBA8");
+BENCHMARK(BM_GenerateLevel<RGBA8, generateLevelBoxAlphaCovIntoPremulRGBA>)
+    ->Name("mipmap/boxAlphaCovIntoPremul/RGBA8");
 BENCHMARK(BM_GenerateLevel<L16, generateLevelBoxL16>)->Name("mipmap/box/L16");
 BENCHMARK(BM_GenerateLevel<L16, generateLevelCubicL16>)->Name("mipmap/cubic/L16");
 

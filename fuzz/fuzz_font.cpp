@@ -18,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     for (float px : {7.0f, 13.0f}) {
         (void)font->getHeightOfx(px);
         (void)font->measureText(text, px, 0.5f);
-        fillText(target, *font, text, px, 0, RGBA8{255, 255, 255, 255}, 3.375f, 15.5f, HorizontalAlignment::center,
-                 VerticalAlignment::center);
+        fillText(target, *font, text, px, 0, RGBA8{255, 255, 255, 255}, 3.375f, 15.5f,
+                 HorizontalAlignment::center, VerticalAlignment::center);
     }
     plugkit::core::destroyFree(font);
     return 0;

@@ -7,12 +7,12 @@
 #include "plugkit/aax/AAXDescription.h"
 #include "plugkit/aax/AAXRender.h"
 #include "plugkit/aax/ClientFactory.h"
+#include "plugkit/aax/HostCallGuard.h"
 #include "plugkit/aax/HostRef.h"
 #include "plugkit/aax/LiveObjects.h"
 #include "plugkit/aax/PresetFile.h"
 #include "plugkit/client/Client.h"
 #include "plugkit/core/AlignedAlloc.h"
-#include "plugkit/aax/HostCallGuard.h"
 
 #define PLUGKIT_AAX_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -52,7 +52,8 @@ PLUGKIT_AAX_EXPORT sdk::Result ACFShutdown() {
     return sdk::kSuccess;
 }
 
-PLUGKIT_AAX_EXPORT sdk::Result ACFRegisterPlugin(sdk::IACFUnknown* host, sdk::IACFPluginDefinition** outDefinition) {
+PLUGKIT_AAX_EXPORT sdk::Result ACFRegisterPlugin(sdk::IACFUnknown* host,
+                                                 sdk::IACFPluginDefinition** outDefinition) {
     plugkit::aax::HostCallGuard guard;
     if (outDefinition) *outDefinition = nullptr;
     plugkit::aax::HostRef<sdk::ICollection> collection(sdk::queryInterface<sdk::ICollection>(host));
@@ -77,7 +78,8 @@ PLUGKIT_AAX_EXPORT sdk::Result ACFRegisterPlugin(sdk::IACFUnknown* host, sdk::IA
     return sdk::kSuccess;
 }
 
-PLUGKIT_AAX_EXPORT sdk::Result ACFRegisterComponent(sdk::IACFUnknown*, const sdk::UID*, sdk::IACFUnknown** outComponent) {
+PLUGKIT_AAX_EXPORT sdk::Result ACFRegisterComponent(sdk::IACFUnknown*, const sdk::UID*,
+                                                    sdk::IACFUnknown** outComponent) {
     if (outComponent) *outComponent = nullptr;
     return sdk::kSuccess;
 }

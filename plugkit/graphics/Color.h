@@ -48,11 +48,11 @@ struct Color<T, ChannelsRGBA> {
     constexpr bool operator==(const Color&) const = default;
 };
 
-using RGBA8 = Color<std::uint8_t, ChannelsRGBA>;   // window, diffuse and material layers, images
-using L8 = Color<std::uint8_t, ChannelsL>;         // coverage masks (glyphs, drawing)
-using L16 = Color<std::uint16_t, ChannelsL>;       // depth layer
-using RGB32f = Color<float, ChannelsRGB>;          // floating-point work images
-using RGBA32f = Color<float, ChannelsRGBA>;        // floating-point work images
+using RGBA8 = Color<std::uint8_t, ChannelsRGBA>;  // window, diffuse and material layers, images
+using L8 = Color<std::uint8_t, ChannelsL>;        // coverage masks (glyphs, drawing)
+using L16 = Color<std::uint16_t, ChannelsL>;      // depth layer
+using RGB32f = Color<float, ChannelsRGB>;         // floating-point work images
+using RGBA32f = Color<float, ChannelsRGBA>;       // floating-point work images
 
 static_assert(sizeof(RGBA8) == 4 && sizeof(L8) == 1 && sizeof(L16) == 2);
 static_assert(sizeof(RGB32f) == 12 && sizeof(RGBA32f) == 16);

@@ -48,7 +48,8 @@ uint32_t decodeUtf8(std::string_view text, std::size_t& pos) {
     return cp;
 }
 
-Font::Font(const unsigned char* data, std::size_t size, Unchecked) : data_(data), size_(size), cache_(face_) {}
+Font::Font(const unsigned char* data, std::size_t size, Unchecked)
+    : data_(data), size_(size), cache_(face_) {}
 
 Font::Font(const unsigned char* data, std::size_t size) : Font(data, size, Unchecked{}) {
     if (!face_.init(data, size)) core::fatalError("font bytes are not a usable TrueType font");
@@ -79,8 +80,8 @@ float Font::getHeightOfx(float fontSizePx) const {
     return static_cast<float>(y1) * scale;
 }
 
-void Font::iterateCharacterPositions(std::string_view text, float fontSizePx, float letterSpacing, float x, float y,
-                                     CharacterFn callback, void* user) const {
+void Font::iterateCharacterPositions(std::string_view text, float fontSizePx, float letterSpacing, float x,
+                                     float y, CharacterFn callback, void* user) const {
     const float scale = scaleFor(fontSizePx);
     const float fy = std::floor(y);
     const int iy = static_cast<int>(fy);

@@ -42,8 +42,8 @@ public:
     float getHeightOfx(float fontSizePx) const;
 
     // [any thread, no lock] Lays text (UTF-8, invalid bytes become U+FFFD) out from pen (x, y).
-    void iterateCharacterPositions(std::string_view text, float fontSizePx, float letterSpacing, float x, float y,
-                                   CharacterFn callback, void* user) const;
+    void iterateCharacterPositions(std::string_view text, float fontSizePx, float letterSpacing, float x,
+                                   float y, CharacterFn callback, void* user) const;
 
     // [any thread, no lock] Union of the character boxes at pen (0, 0); (0, 0, 0, 0) for empty text.
     Box measureText(std::string_view text, float fontSizePx, float letterSpacing) const;

@@ -27,7 +27,8 @@ ImageRef<const L8> GlyphCache::requestGlyph(const GlyphKey& key, int width, int 
     const std::size_t bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     auto* buffer = static_cast<unsigned char*>(std::calloc(bytes, 1));
     if (!buffer) core::outOfMemory();
-    face_.renderGlyph(buffer, width, height, width, key.scale, key.xShift, key.yShift, face_.glyphIndex(key.ch));
+    face_.renderGlyph(buffer, width, height, width, key.scale, key.xShift, key.yShift,
+                      face_.glyphIndex(key.ch));
     glyphs_.insert(key, Mask(buffer));
     return ImageRef<const L8>{width, height, width, reinterpret_cast<const L8*>(buffer)};
 }

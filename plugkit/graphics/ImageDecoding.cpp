@@ -13,7 +13,8 @@ IFImage readImageFromMem(const unsigned char* bytes, std::size_t length, int req
     static const unsigned char pngSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
     IFImage image;
     image.components = requestedComponents;
-    if (!bytes || (requestedComponents != 1 && requestedComponents != 3 && requestedComponents != 4)) return image;
+    if (!bytes || (requestedComponents != 1 && requestedComponents != 3 && requestedComponents != 4))
+        return image;
     int w = 0, h = 0, actual = 0;
     unsigned char* pixels = nullptr;
     if (length >= 8 && std::memcmp(bytes, pngSignature, 8) == 0) {
@@ -24,7 +25,8 @@ IFImage readImageFromMem(const unsigned char* bytes, std::size_t length, int req
     if (!pixels) return image;
     image.w = w;
     image.h = h;
-    image.size = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * static_cast<std::size_t>(requestedComponents);
+    image.size = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) *
+                 static_cast<std::size_t>(requestedComponents);
     image.pixels = pixels;
     return image;
 }

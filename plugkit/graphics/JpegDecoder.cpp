@@ -11,10 +11,11 @@ namespace plugkit::graphics {
 namespace {
 
 // Natural (row-major) index of the k-th coefficient in zigzag order; the tail guards k = 64..79.
-constexpr uint8_t kZigzag[80] = {
-    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13,
-    6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51, 58, 59, 52, 45, 38, 31,
-    39, 46, 53, 60, 61, 54, 47, 55, 62, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63};
+constexpr uint8_t kZigzag[80] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
+                                 12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
+                                 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
+                                 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,
+                                 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63};
 
 constexpr int kFastBits = 9;
 // Bytes of zero padding the bit reader may invent past the end of a segment before the entropy data
@@ -45,7 +46,8 @@ struct Huffman {
                 for (int c = minCode[len]; c < code; ++c) {
                     const int shift = kFastBits - len;
                     for (int j = 0; j < (1 << shift); ++j)
-                        fast[(c << shift) + j] = static_cast<uint16_t>((len << 8) | symbols[valPtr[len] + c - minCode[len]]);
+                        fast[(c << shift) + j] =
+                            static_cast<uint16_t>((len << 8) | symbols[valPtr[len] + c - minCode[len]]);
                 }
             }
             code <<= 1;
@@ -285,8 +287,8 @@ bool Decoder::parseFrame(const uint8_t* p, int n, bool progressive) {
     }
     if (ncomp_ == 1) {
         comps_[0].h = comps_[0].v = 1;  // a lone component is never interleaved: its factors are moot
-    } else if (comps_[0].h > 2 || comps_[0].v > 2 || comps_[1].h != 1 || comps_[1].v != 1 || comps_[2].h != 1 ||
-               comps_[2].v != 1) {
+    } else if (comps_[0].h > 2 || comps_[0].v > 2 || comps_[1].h != 1 || comps_[1].v != 1 ||
+               comps_[2].h != 1 || comps_[2].v != 1) {
         return false;
     }
     hmax_ = comps_[0].h;
@@ -452,9 +454,12 @@ bool Decoder::blockAcRefine(Component& c, int16_t* blk) {
 bool Decoder::decodeBlock(Component& c, int bx, int by) {
     int16_t* blk = c.coefs + (static_cast<std::size_t>(by) * c.blocksW + bx) * 64;
     bool ok;
-    if (!progressive_) ok = blockSequential(c, blk);
-    else if (ss_ == 0) ok = ah_ == 0 ? blockDcFirst(c, blk) : blockDcRefine(blk);
-    else ok = ah_ == 0 ? blockAcFirst(c, blk) : blockAcRefine(c, blk);
+    if (!progressive_)
+        ok = blockSequential(c, blk);
+    else if (ss_ == 0)
+        ok = ah_ == 0 ? blockDcFirst(c, blk) : blockDcRefine(blk);
+    else
+        ok = ah_ == 0 ? blockAcFirst(c, blk) : blockAcRefine(c, blk);
     return ok && !failed_;
 }
 
@@ -490,7 +495,8 @@ void Decoder::finishComponent(Component& c) {
                     for (int u = 0; u < 8; ++u) s += table[x][u] * f[v * 8 + u];
                     tmp[v * 8 + x] = s;
                 }
-            uint8_t* out = c.plane + static_cast<std::size_t>(by) * 8 * pitch + static_cast<std::size_t>(bx) * 8;
+            uint8_t* out =
+                c.plane + static_cast<std::size_t>(by) * 8 * pitch + static_cast<std::size_t>(bx) * 8;
             for (int y = 0; y < 8; ++y)
                 for (int x = 0; x < 8; ++x) {
                     float s = 128.0f;
@@ -506,14 +512,16 @@ inline uint8_t clampByte(int v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 25
 
 // One full-resolution row of a 1x1 chroma plane for a luminance sampled hf x vf, by triangular
 // interpolation between the nearest chroma samples (edges repeat).
-void upsampleRow(const uint8_t* plane, std::size_t pitch, int cw, int ch, int hf, int vf, int y, uint8_t* out) {
+void upsampleRow(const uint8_t* plane, std::size_t pitch, int cw, int ch, int hf, int vf, int y,
+                 uint8_t* out) {
     const int nearY = y / vf;
     int farY = nearY;
     if (vf == 2) farY = (y & 1) ? (nearY + 1 < ch ? nearY + 1 : ch - 1) : (nearY > 0 ? nearY - 1 : 0);
     const uint8_t* n = plane + static_cast<std::size_t>(nearY) * pitch;
     const uint8_t* f = plane + static_cast<std::size_t>(farY) * pitch;
     if (hf == 1) {
-        for (int i = 0; i < cw; ++i) out[i] = vf == 2 ? static_cast<uint8_t>((3 * n[i] + f[i] + 2) >> 2) : n[i];
+        for (int i = 0; i < cw; ++i)
+            out[i] = vf == 2 ? static_cast<uint8_t>((3 * n[i] + f[i] + 2) >> 2) : n[i];
         return;
     }
     if (vf == 1) {
@@ -597,7 +605,7 @@ unsigned char* Decoder::run(int* w, int* h, int* comps, int requested) {
     for (;;) {
         const int m = nextMarker();
         if (m < 0) return nullptr;
-        if (m == 0xD9) break;  // end of image
+        if (m == 0xD9) break;                  // end of image
         if (m >= 0xD0 && m <= 0xD7) continue;  // stray restart marker between segments
         if (m == 0x01) continue;
         int n = 0;
@@ -614,8 +622,12 @@ unsigned char* Decoder::run(int* w, int* h, int* comps, int requested) {
                     *comps = ncomp_;
                 }
                 break;
-            case 0xC4: ok = parseHuffman(segment_, n); break;
-            case 0xDB: ok = parseQuant(segment_, n); break;
+            case 0xC4:
+                ok = parseHuffman(segment_, n);
+                break;
+            case 0xDB:
+                ok = parseQuant(segment_, n);
+                break;
             case 0xDD:
                 ok = n >= 2;
                 if (ok) restartInterval_ = segment_[0] << 8 | segment_[1];
@@ -637,7 +649,8 @@ unsigned char* Decoder::run(int* w, int* h, int* comps, int requested) {
                     const int bh = ((height_ * c.v + vmax_ - 1) / vmax_ + 7) / 8;
                     for (int by = 0; by < bh; ++by)
                         for (int bx = 0; bx < bw; ++bx)
-                            if (!decodeBlock(c, bx, by) || !unitDone(by == bh - 1 && bx == bw - 1)) return nullptr;
+                            if (!decodeBlock(c, bx, by) || !unitDone(by == bh - 1 && bx == bw - 1))
+                                return nullptr;
                 } else {
                     for (int my = 0; my < mcusY_; ++my)
                         for (int mx = 0; mx < mcusX_; ++mx) {
@@ -672,7 +685,8 @@ struct MemorySource {
 
 int readMemory(unsigned char* buffer, int maxBytes, bool* eof, void* user) {
     auto* src = static_cast<MemorySource*>(user);
-    const std::size_t n = src->left < static_cast<std::size_t>(maxBytes) ? src->left : static_cast<std::size_t>(maxBytes);
+    const std::size_t n =
+        src->left < static_cast<std::size_t>(maxBytes) ? src->left : static_cast<std::size_t>(maxBytes);
     if (n) std::memcpy(buffer, src->data, n);
     src->data += n;
     src->left -= n;
@@ -695,9 +709,11 @@ unsigned char* decompress_jpeg_image_from_stream(JpegReadFn read, void* user, in
 }
 
 unsigned char* decompress_jpeg_image_from_memory(const unsigned char* data, std::size_t size, int* width,
-                                                 int* height, int* actualComponents, int requestedComponents) {
+                                                 int* height, int* actualComponents,
+                                                 int requestedComponents) {
     MemorySource src{data, data ? size : 0};
-    return decompress_jpeg_image_from_stream(readMemory, &src, width, height, actualComponents, requestedComponents);
+    return decompress_jpeg_image_from_stream(readMemory, &src, width, height, actualComponents,
+                                             requestedComponents);
 }
 
 }  // namespace plugkit::graphics

@@ -34,7 +34,8 @@ Box Mipmap<T>::impactOnNextLevel(Quality quality, Box area, int currentLevelWidt
     auto half = [](long long v) { return static_cast<int>(v / 2); };
     Box scaled;
     if (quality == Quality::cubic)
-        scaled = Box(half(area.min.x - 1LL), half(area.min.y - 1LL), half(area.max.x + 2LL), half(area.max.y + 2LL));
+        scaled = Box(half(area.min.x - 1LL), half(area.min.y - 1LL), half(area.max.x + 2LL),
+                     half(area.max.y + 2LL));
     else
         scaled = Box(half(area.min.x), half(area.min.y), half(area.max.x + 1LL), half(area.max.y + 1LL));
     const Box next(0, 0, currentLevelWidth / 2, currentLevelHeight / 2);
@@ -52,10 +53,18 @@ Box Mipmap<T>::generateNextLevel(Quality quality, Box updatedRect, int level) {
     const ImageRef<T> dst = this->level(level).toRef();
     if constexpr (std::is_same_v<T, RGBA8>) {
         switch (quality) {
-            case Quality::cubic: generateLevelCubicRGBA(area, src, dst); break;
-            case Quality::boxAlphaCov: generateLevelBoxAlphaCovRGBA(area, src, dst); break;
-            case Quality::boxAlphaCovIntoPremul: generateLevelBoxAlphaCovIntoPremulRGBA(area, src, dst); break;
-            default: generateLevelBoxRGBA(area, src, dst); break;
+            case Quality::cubic:
+                generateLevelCubicRGBA(area, src, dst);
+                break;
+            case Quality::boxAlphaCov:
+                generateLevelBoxAlphaCovRGBA(area, src, dst);
+                break;
+            case Quality::boxAlphaCovIntoPremul:
+                generateLevelBoxAlphaCovIntoPremulRGBA(area, src, dst);
+                break;
+            default:
+                generateLevelBoxRGBA(area, src, dst);
+                break;
         }
     } else {
         if (quality == Quality::cubic)

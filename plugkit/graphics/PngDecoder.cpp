@@ -58,7 +58,8 @@ static_assert(STBI_MAX_DIMENSIONS == pngMaxDimension);
 namespace {
 
 unsigned be32(const unsigned char* p) {
-    return static_cast<unsigned>(p[0]) << 24 | static_cast<unsigned>(p[1]) << 16 | static_cast<unsigned>(p[2]) << 8 | p[3];
+    return static_cast<unsigned>(p[0]) << 24 | static_cast<unsigned>(p[1]) << 16 |
+           static_cast<unsigned>(p[2]) << 8 | p[3];
 }
 
 }  // namespace
@@ -73,15 +74,16 @@ unsigned char* decodePngFromMemory(const unsigned char* data, std::size_t size, 
         be32(data + 12) != 0x49484452u)
         return nullptr;
     const unsigned w = be32(data + 16), h = be32(data + 20);
-    if (w == 0 || h == 0 || w > static_cast<unsigned>(pngMaxDimension) || h > static_cast<unsigned>(pngMaxDimension) ||
-        static_cast<long long>(w) * h > pngMaxPixels)
+    if (w == 0 || h == 0 || w > static_cast<unsigned>(pngMaxDimension) ||
+        h > static_cast<unsigned>(pngMaxDimension) || static_cast<long long>(w) * h > pngMaxPixels)
         return nullptr;
     // Filtered rows of at most 8 bytes per pixel (16-bit RGBA) plus a filter byte, room for the
     // buffer's doubling growth, and the small tables of the decoder.
     const std::size_t rawBytes = static_cast<std::size_t>(h) * (1 + static_cast<std::size_t>(w) * 8);
     allocationLimit = 2 * rawBytes + (1u << 16);
     int w2 = 0, h2 = 0, comps = 0;
-    unsigned char* pixels = stbi_load_from_memory(data, static_cast<int>(size), &w2, &h2, &comps, requestedComponents);
+    unsigned char* pixels =
+        stbi_load_from_memory(data, static_cast<int>(size), &w2, &h2, &comps, requestedComponents);
     allocationLimit = 0;
     if (!pixels) return nullptr;
     *width = w2;

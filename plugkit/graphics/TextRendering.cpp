@@ -13,11 +13,12 @@ struct Drawing {
     Font* font;
 };
 
-void drawCharacter(void* user, int, uint32_t codePoint, const Box& box, float scale, float xShift, float yShift) {
+void drawCharacter(void* user, int, uint32_t codePoint, const Box& box, float scale, float xShift,
+                   float yShift) {
     auto& d = *static_cast<Drawing*>(user);
     if (box.empty()) return;
-    const ImageRef<const L8> mask =
-        d.font->glyphCache().requestGlyph(GlyphKey{codePoint, scale, xShift, yShift}, box.width(), box.height());
+    const ImageRef<const L8> mask = d.font->glyphCache().requestGlyph(
+        GlyphKey{codePoint, scale, xShift, yShift}, box.width(), box.height());
     if (mask.empty()) return;
     const Box glyph = box.translated(d.origin);
     const Box dest = glyph.intersection(d.clip);
@@ -46,17 +47,18 @@ void fillTextInto(Drawing d, std::string_view text, float fontSizePx, float lett
     d.origin.y += static_cast<int>(fy);
     if (horizontal == HorizontalAlignment::center) d.origin.x -= (area.min.x + area.max.x) / 2;
     if (vertical == VerticalAlignment::center) d.origin.y -= (area.min.y + area.max.y) / 2;
-    font.iterateCharacterPositions(text, fontSizePx, letterSpacing, positionX - fx, positionY - fy, drawCharacter, &d);
+    font.iterateCharacterPositions(text, fontSizePx, letterSpacing, positionX - fx, positionY - fy,
+                                   drawCharacter, &d);
 }
 
 }  // namespace
 
-void fillText(ImageRef<RGBA8> target, Font& font, std::string_view text, float fontSizePx, float letterSpacing,
-              RGBA8 textColor, float positionX, float positionY, HorizontalAlignment horizontal,
-              VerticalAlignment vertical) {
+void fillText(ImageRef<RGBA8> target, Font& font, std::string_view text, float fontSizePx,
+              float letterSpacing, RGBA8 textColor, float positionX, float positionY,
+              HorizontalAlignment horizontal, VerticalAlignment vertical) {
     if (target.empty() || text.empty()) return;
-    fillTextInto(Drawing{target, target.bounds(), Point{0, 0}, textColor, &font}, text, fontSizePx, letterSpacing,
-                 positionX, positionY, horizontal, vertical);
+    fillTextInto(Drawing{target, target.bounds(), Point{0, 0}, textColor, &font}, text, fontSizePx,
+                 letterSpacing, positionX, positionY, horizontal, vertical);
 }
 
 void fillText(const Crop& target, Font& font, std::string_view text, float fontSizePx, float letterSpacing,
@@ -65,8 +67,8 @@ void fillText(const Crop& target, Font& font, std::string_view text, float fontS
     const Box clip = target.area.intersection(target.image.bounds());
     if (target.image.empty() || clip.empty() || text.empty()) return;
     // Draw in image coordinates: the crop's (0, 0) is the image's area.min.
-    fillTextInto(Drawing{target.image, clip, target.area.min, textColor, &font}, text, fontSizePx, letterSpacing,
-                 positionX, positionY, horizontal, vertical);
+    fillTextInto(Drawing{target.image, clip, target.area.min, textColor, &font}, text, fontSizePx,
+                 letterSpacing, positionX, positionY, horizontal, vertical);
 }
 
 }  // namespace plugkit::graphics

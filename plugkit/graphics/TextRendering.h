@@ -29,8 +29,8 @@ inline Crop crop(ImageRef<RGBA8> image, const Box& area) { return Crop{image, ar
 // [any thread; takes font's lock] Blends text of one colour into target at (positionX, positionY)
 // with the given alignments: r, g, b = (colour * K + dest * (255 - K) + 128) >> 8 for glyph coverage
 // K; every pixel of a glyph box inside the target takes textColor's alpha.
-void fillText(ImageRef<RGBA8> target, Font& font, std::string_view text, float fontSizePx, float letterSpacing,
-              RGBA8 textColor, float positionX, float positionY,
+void fillText(ImageRef<RGBA8> target, Font& font, std::string_view text, float fontSizePx,
+              float letterSpacing, RGBA8 textColor, float positionX, float positionY,
               HorizontalAlignment horizontal = HorizontalAlignment::left,
               VerticalAlignment vertical = VerticalAlignment::baseline);
 void fillText(const Crop& target, Font& font, std::string_view text, float fontSizePx, float letterSpacing,

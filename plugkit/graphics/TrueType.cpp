@@ -80,7 +80,8 @@ struct FontCheck {
                 if (q >= end) return false;
                 repeat += r.u8(q++);
             }
-            for (unsigned k = 0; k < repeat && count < n; ++k, ++count) flags.pushBack(static_cast<unsigned char>(f));
+            for (unsigned k = 0; k < repeat && count < n; ++k, ++count)
+                flags.pushBack(static_cast<unsigned char>(f));
         }
         for (unsigned char f : flags) {
             xBytes += (f & 2) ? 1 : (f & 16) ? 0 : 2;
@@ -151,8 +152,10 @@ struct FontCheck {
             ok = b - a >= 10;
             if (ok) {
                 const int contours = r.s16(p);
-                if (contours > 0) ok = simpleGlyph(p, end, contours);
-                else if (contours < 0) ok = compositeGlyph(p, end, depth);
+                if (contours > 0)
+                    ok = simpleGlyph(p, end, contours);
+                else if (contours < 0)
+                    ok = compositeGlyph(p, end, depth);
             }
         }
         state[g] = ok ? 2 : 0;
@@ -165,11 +168,15 @@ struct FontCheck {
         const unsigned format = r.u16(at);
         const std::size_t avail = end - at;
         switch (format) {
-            case 0: return avail >= 6 && r.u16(at + 2) <= avail;
-            case 2: return true;  // never looked into: every code point maps to glyph 0
-            case 6: return avail >= 10 && 10 + 2u * r.u16(at + 8) <= avail;
+            case 0:
+                return avail >= 6 && r.u16(at + 2) <= avail;
+            case 2:
+                return true;  // never looked into: every code point maps to glyph 0
+            case 6:
+                return avail >= 10 && 10 + 2u * r.u16(at + 8) <= avail;
             case 12:
-            case 13: return avail >= 16 && (avail - 16) / 12 >= r.u32(at + 12);
+            case 13:
+                return avail >= 16 && (avail - 16) / 12 >= r.u32(at + 12);
             case 4: {
                 if (avail < 14) return false;
                 const unsigned segs = r.u16(at + 6) / 2;
@@ -180,7 +187,8 @@ struct FontCheck {
                     range *= 2;
                     ++selector;
                 }
-                if (r.u16(at + 8) != 2 * range || r.u16(at + 10) != selector || r.u16(at + 12) != 2 * (segs - range))
+                if (r.u16(at + 8) != 2 * range || r.u16(at + 10) != selector ||
+                    r.u16(at + 12) != 2 * (segs - range))
                     return false;
                 for (unsigned i = 0; i < segs; ++i) {
                     const unsigned last = r.u16(at + 14 + 2 * i), start = r.u16(at + 16 + 2 * segs + 2 * i);
@@ -191,7 +199,8 @@ struct FontCheck {
                 }
                 return true;
             }
-            default: return false;
+            default:
+                return false;
         }
     }
 
@@ -215,14 +224,15 @@ struct FontCheck {
                                                          : nullptr;
             if (slot && !slot->present) *slot = t;  // the parser uses the first table of a tag
         }
-        if (!head.present || head.len < 54 || !hhea.present || hhea.len < 36 || !maxp.present || maxp.len < 6 ||
-            !hmtx.present || !cmap.present || cmap.len < 4 || !loca.present || !glyf.present)
+        if (!head.present || head.len < 54 || !hhea.present || hhea.len < 36 || !maxp.present ||
+            maxp.len < 6 || !hmtx.present || !cmap.present || cmap.len < 4 || !loca.present || !glyf.present)
             return false;
         numGlyphs = r.u16(maxp.off + 4);
         const unsigned longMetrics = r.u16(hhea.off + 34);
         if (numGlyphs == 0 || longMetrics == 0 || hmtx.len < 4u * longMetrics) return false;
         // Glyphs past the long metrics read a left side bearing each from the table's tail.
-        if (numGlyphs > longMetrics && hmtx.len < 4u * longMetrics + 2u * (numGlyphs - longMetrics)) return false;
+        if (numGlyphs > longMetrics && hmtx.len < 4u * longMetrics + 2u * (numGlyphs - longMetrics))
+            return false;
         const unsigned locFormat = r.u16(head.off + 50);
         if (locFormat > 1) return false;
         longLoca = locFormat == 1;
@@ -316,8 +326,8 @@ int TrueTypeFace::kernAdvance(uint32_t first, uint32_t second) const {
     return stbtt_GetGlyphKernAdvance(info(info_), glyphIndex(first), glyphIndex(second));
 }
 
-void TrueTypeFace::renderGlyph(unsigned char* out, int w, int h, int stride, float scale, float xShift, float yShift,
-                               int glyph) const {
+void TrueTypeFace::renderGlyph(unsigned char* out, int w, int h, int stride, float scale, float xShift,
+                               float yShift, int glyph) const {
     stbtt_MakeGlyphBitmapSubpixel(info(info_), out, w, h, stride, scale, scale, xShift, yShift, glyph);
 }
 

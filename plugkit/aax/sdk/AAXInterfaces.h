@@ -204,8 +204,8 @@ using CreateObjectProc = IACFUnknown* (*)();
 // Base of every reference-counted object. Implemented by: both sides.
 class IACFUnknown {
 public:
-    static constexpr UID kIID = {{0xc7, 0x91, 0xa4, 0x03, 0x43, 0x7a, 0x6d, 0x2f, 0x12, 0x68, 0x20,
-                                  0x0f, 0x42, 0xe4, 0x54, 0x02}};
+    static constexpr UID kIID = {
+        {0xc7, 0x91, 0xa4, 0x03, 0x43, 0x7a, 0x6d, 0x2f, 0x12, 0x68, 0x20, 0x0f, 0x42, 0xe4, 0x54, 0x02}};
 
     // [any thread] On success stores the object's implementation of iid in *outInterface with one
     // added reference and returns kSuccess; otherwise stores null and returns kErrorNoInterface.
@@ -248,8 +248,8 @@ protected:
 // it. The plug-in keeps a reference to that unknown until ACFShutdown and calls nothing else on it.
 class IHostServices : public IACFUnknown {
 public:
-    static constexpr UID kIID = {{0x21, 0x8e, 0x9e, 0x3e, 0x44, 0x58, 0x66, 0xaf, 0x64, 0xb7, 0xac,
-                                  0xca, 0xec, 0x74, 0xd9, 0x0c}};
+    static constexpr UID kIID = {
+        {0x21, 0x8e, 0x9e, 0x3e, 0x44, 0x58, 0x66, 0xaf, 0x64, 0xb7, 0xac, 0xca, 0xec, 0x74, 0xd9, 0x0c}};
 
 protected:
     ~IHostServices() = default;
@@ -259,8 +259,8 @@ protected:
 // answered by the collection's QueryInterface.
 class IACFPluginDefinition : public IACFUnknown {
 public:
-    static constexpr UID kIID = {{0x9a, 0x68, 0xcd, 0x2f, 0x8f, 0x91, 0x7e, 0x79, 0x81, 0x4e, 0xdd,
-                                  0x4a, 0x76, 0x3a, 0x0a, 0x76}};
+    static constexpr UID kIID = {
+        {0x9a, 0x68, 0xcd, 0x2f, 0x8f, 0x91, 0x7e, 0x79, 0x81, 0x4e, 0xdd, 0x4a, 0x76, 0x3a, 0x0a, 0x76}};
 
 protected:
     ~IACFPluginDefinition() = default;
@@ -322,8 +322,8 @@ protected:
 // ACFRegisterPlugin answers it; the collection itself answers IACFPluginDefinition.
 class ICollection : public IACFUnknown {
 public:
-    static constexpr UID kIID = {{0xa0, 0x75, 0x3b, 0x45, 0x87, 0x5f, 0xf1, 0xe8, 0xca, 0xee, 0xa9,
-                                  0xf2, 0xbb, 0x1c, 0x90, 0x0f}};
+    static constexpr UID kIID = {
+        {0xa0, 0x75, 0x3b, 0x45, 0x87, 0x5f, 0xf1, 0xe8, 0xca, 0xee, 0xa9, 0xf2, 0xbb, 0x1c, 0x90, 0x0f}};
 
     // Returns a new effect descriptor, or null.
     virtual IEffectDescriptor* NewDescriptor() = 0;
@@ -341,8 +341,8 @@ protected:
 // thread and must not block there.
 class IController : public IACFUnknown {
 public:
-    static constexpr UID kIID = {{0xa5, 0x5b, 0xb5, 0x3b, 0x20, 0xa5, 0xfa, 0x7e, 0xc2, 0x48, 0xb7,
-                                  0xe0, 0x96, 0xc4, 0xb9, 0x7d}};
+    static constexpr UID kIID = {
+        {0xa5, 0x5b, 0xb5, 0x3b, 0x20, 0xa5, 0xfa, 0x7e, 0xc2, 0x48, 0xb7, 0xe0, 0x96, 0xc4, 0xb9, 0x7d}};
 
     virtual Result GetSampleRate(float* outSampleRate) = 0;
     virtual Result GetInputStemFormat(StemFormat* outFormat) = 0;
@@ -358,8 +358,8 @@ protected:
 // thread and must not block there.
 class ITransport : public IACFUnknown {
 public:
-    static constexpr UID kIID = {{0x8f, 0x04, 0x58, 0x11, 0xb7, 0x73, 0xfe, 0x89, 0x0d, 0x3d, 0x53,
-                                  0xda, 0xcc, 0xe8, 0x04, 0x5b}};
+    static constexpr UID kIID = {
+        {0x8f, 0x04, 0x58, 0x11, 0xb7, 0x73, 0xfe, 0x89, 0x0d, 0x3d, 0x53, 0xda, 0xcc, 0xe8, 0x04, 0x5b}};
 
     virtual Result GetCurrentTempo(double* outBeatsPerMinute) = 0;
     virtual Result IsTransportPlaying(Boolean* outPlaying) = 0;
@@ -374,8 +374,8 @@ protected:
 // request the host sets the value back through IEffectParameters.
 class IAutomationDelegate : public IACFUnknown {
 public:
-    static constexpr UID kIID = {{0x8e, 0x96, 0x80, 0x1e, 0x7c, 0xe1, 0xf4, 0x2e, 0x4d, 0xdf, 0x25,
-                                  0x0a, 0xc6, 0xeb, 0x54, 0x3d}};
+    static constexpr UID kIID = {
+        {0x8e, 0x96, 0x80, 0x1e, 0x7c, 0xe1, 0xf4, 0x2e, 0x4d, 0xdf, 0x25, 0x0a, 0xc6, 0xeb, 0x54, 0x3d}};
 
     virtual Result RegisterParameter(ParamID id) = 0;
     virtual Result UnregisterParameter(ParamID id) = 0;
@@ -408,8 +408,8 @@ protected:
 // (kErrorNullObject otherwise).
 class IEffectParameters : public IACFUnknown {
 public:
-    static constexpr UID kIID = {{0x75, 0x9c, 0x9a, 0xc2, 0xb2, 0x06, 0x57, 0x99, 0xa0, 0xc6, 0xe6,
-                                  0xba, 0x8a, 0x69, 0x1f, 0x8d}};
+    static constexpr UID kIID = {
+        {0x75, 0x9c, 0x9a, 0xc2, 0xb2, 0x06, 0x57, 0x99, 0xa0, 0xc6, 0xe6, 0xba, 0x8a, 0x69, 0x1f, 0x8d}};
 
     // [host thread] host answers IController, ITransport and IAutomationDelegate.
     virtual Result Initialize(IACFUnknown* host) = 0;
@@ -464,10 +464,9 @@ public:
                                 float* outValues) = 0;
     virtual Result GetCurveDataMeterIds(TypeID curveType, std::uint32_t* outXMeterID,
                                         std::uint32_t* outYMeterID) = 0;
-    virtual Result GetCurveDataDisplayRange(TypeID curveType, float* outXMin, float* outXMax,
-                                            float* outYMin, float* outYMax) = 0;
-    virtual Result GetCustomData(TypeID type, std::uint32_t size, void* data,
-                                 std::uint32_t* outWritten) = 0;
+    virtual Result GetCurveDataDisplayRange(TypeID curveType, float* outXMin, float* outXMax, float* outYMin,
+                                            float* outYMax) = 0;
+    virtual Result GetCustomData(TypeID type, std::uint32_t size, void* data, std::uint32_t* outWritten) = 0;
     virtual Result SetCustomData(TypeID type, std::uint32_t size, const void* data) = 0;
     virtual Result DoMIDITransfers() = 0;
     virtual Result UpdateMIDINodes(FieldIndex field, const MidiPacket* packet) = 0;
@@ -482,8 +481,8 @@ protected:
 // factory. All calls on the host's user-interface thread.
 class IEffectGUI : public IACFUnknown {
 public:
-    static constexpr UID kIID = {{0x53, 0xc1, 0x64, 0x91, 0xe9, 0xe6, 0x8f, 0x01, 0xea, 0x5a, 0xb8,
-                                  0xbe, 0x33, 0xf3, 0x4b, 0x22}};
+    static constexpr UID kIID = {
+        {0x53, 0xc1, 0x64, 0x91, 0xe9, 0xe6, 0x8f, 0x01, 0xea, 0x5a, 0xb8, 0xbe, 0x33, 0xf3, 0x4b, 0x22}};
 
     // host answers IController, ITransport and IEffectParameters (the same instance's object).
     virtual Result Initialize(IACFUnknown* host) = 0;

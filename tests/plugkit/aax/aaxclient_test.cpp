@@ -1,5 +1,7 @@
 // The effect-parameters object: lifecycle, parameters, fields and chunks.
 
+#include "plugkit/aax/AAXClient.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,7 +10,6 @@
 #include <vector>
 
 #include "plugin/MultibandComp.h"
-#include "plugkit/aax/AAXClient.h"
 #include "plugkit/aax/LiveObjects.h"
 #include "plugkit/aax/sdk/AAXEntryPoints.h"
 #include "tests/plugkit/aax/HostDoubles.h"
@@ -59,7 +60,9 @@ struct Fixture : ::testing::Test {
         reinterpret_cast<sdk::PlugInChunk*>(r.data())->size = room;
         return r;
     }
-    static sdk::PlugInChunk* asChunk(std::vector<std::uint8_t>& r) { return reinterpret_cast<sdk::PlugInChunk*>(r.data()); }
+    static sdk::PlugInChunk* asChunk(std::vector<std::uint8_t>& r) {
+        return reinterpret_cast<sdk::PlugInChunk*>(r.data());
+    }
     double normalized(const char* id) {
         double v = -1;
         EXPECT_EQ(params->GetParameterNormalizedValue(id, &v), 0);
@@ -344,7 +347,7 @@ TEST(AAXClientObjects, DiscreteStepsAndHostsWithoutDelegate) {
     host.sampleRate = std::numeric_limits<float>::quiet_NaN();
     EXPECT_EQ(object->Initialize(host.unknown()), 0);
     EXPECT_TRUE(host.registered.empty());
-    EXPECT_TRUE(host.latencies.empty());  // no latency for an unusable rate
+    EXPECT_TRUE(host.latencies.empty());                 // no latency for an unusable rate
     object->pluginClient()->param(0)->beginParamEdit();  // dropped, no crash
 
     std::int32_t steps = 0;

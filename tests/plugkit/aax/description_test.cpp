@@ -47,7 +47,8 @@ TEST(AAXDescription, FourComponentsWithIdentifiersStemsAndFields) {
 
     EffectDouble& effect = collection.effect;
     EXPECT_EQ(effect.names, std::vector<std::string>{"Tolva Multiband Compressor"});
-    EXPECT_EQ(collection.packageNames, (std::vector<std::string>{"Tolva Multiband Compressor", "Tolva Multiband "}));
+    EXPECT_EQ(collection.packageNames,
+              (std::vector<std::string>{"Tolva Multiband Compressor", "Tolva Multiband "}));
     EXPECT_EQ(effect.category, sdk::kCategoryDynamics);
     EXPECT_EQ(collection.effectsAdded, 1);
     EXPECT_EQ(collection.bundle, client->info().aaxBundleId);
@@ -62,8 +63,9 @@ TEST(AAXDescription, FourComponentsWithIdentifiersStemsAndFields) {
         ComponentDouble& c = *effect.components[i];
         EXPECT_TRUE(c.added);
         EXPECT_EQ(c.render, &aax::StaticRenderAudio);
-        EXPECT_EQ(c.fields, (std::vector<std::string>{"4:private:4", "3:private:4", "5:midi:3:Transport:65535", "0:in",
-                                                      "1:out", "2:len", "6:private:8", "7:private:4"}));
+        EXPECT_EQ(c.fields,
+                  (std::vector<std::string>{"4:private:4", "3:private:4", "5:midi:3:Transport:65535", "0:in",
+                                            "1:out", "2:len", "6:private:8", "7:private:4"}));
         const PropertyMapDouble& p = c.properties;
         EXPECT_FALSE(p.has(sdk::kProperty151));
         EXPECT_EQ(p.props[0].first, sdk::kProperty56);
@@ -73,13 +75,16 @@ TEST(AAXDescription, FourComponentsWithIdentifiersStemsAndFields) {
         EXPECT_EQ(p.get(sdk::kPropertyOutputStemFormat),
                   static_cast<sdk::PropertyValue>(aax::stemFormatForChannels(layouts[i][1])));
         EXPECT_EQ(p.get(sdk::kProperty60), 1);
-        EXPECT_EQ(p.get(sdk::kPropertyManufacturerID), static_cast<sdk::PropertyValue>(sdk::fourCharCode('P', 'E', 'L', 'X')));
-        EXPECT_EQ(p.get(sdk::kPropertyProductID), static_cast<sdk::PropertyValue>(sdk::fourCharCode('p', 'e', 'l', 'q')));
+        EXPECT_EQ(p.get(sdk::kPropertyManufacturerID),
+                  static_cast<sdk::PropertyValue>(sdk::fourCharCode('P', 'E', 'L', 'X')));
+        EXPECT_EQ(p.get(sdk::kPropertyProductID),
+                  static_cast<sdk::PropertyValue>(sdk::fourCharCode('p', 'e', 'l', 'q')));
         EXPECT_EQ(p.get(sdk::kProperty118), 1);
         EXPECT_EQ(p.props.size(), 9u);
     }
     const PropertyMapDouble& twoOne = effect.components[2]->properties;
-    EXPECT_EQ(twoOne.get(sdk::kPropertyNativePlugInID), static_cast<sdk::PropertyValue>(sdk::fourCharCode('p', 'e', '2', '1')));
+    EXPECT_EQ(twoOne.get(sdk::kPropertyNativePlugInID),
+              static_cast<sdk::PropertyValue>(sdk::fourCharCode('p', 'e', '2', '1')));
     EXPECT_EQ(twoOne.get(sdk::kPropertyAudioSuitePlugInID),
               static_cast<sdk::PropertyValue>(sdk::fourCharCode('p', 'f', '2', '1')));
     EXPECT_EQ(twoOne.get(sdk::kPropertyInputStemFormat), 0x00010002);
@@ -111,8 +116,8 @@ TEST(AAXDescription, NamesAreCutForTheHost) {
 }
 
 TEST(AAXDescription, StemFormatsAndCategoryBits) {
-    const sdk::StemFormat stems[] = {0xFF9C0000, 0x00000001, 0x00010002, 0x00020003, 0x00040004, 0x00050005,
-                                     0x00060006, 0x00080007, 0x000C0008, 0xFF9C0000};
+    const sdk::StemFormat stems[] = {0xFF9C0000, 0x00000001, 0x00010002, 0x00020003, 0x00040004,
+                                     0x00050005, 0x00060006, 0x00080007, 0x000C0008, 0xFF9C0000};
     for (int c = 0; c <= 9; ++c) EXPECT_EQ(aax::stemFormatForChannels(c), stems[c]) << c;
     EXPECT_EQ(aax::stemFormatForChannels(-1), 0xFF9C0000u);
 
@@ -149,9 +154,10 @@ TEST(AAXDescription, MidiAndMetersUseTheirNodes) {
     setup.meterIDs = meters;
     EffectDouble effect;
     EXPECT_EQ(aax::describeComponent(effect, setup, &aax::StaticRenderAudio), 0);
-    EXPECT_EQ(effect.components[0]->fields,
-              (std::vector<std::string>{"4:midi:2:GlobalMIDI:65535", "3:midi:0:InputMIDI:65535", "5:private:4", "0:in",
-                                        "1:out", "2:len", "6:private:8", "7:meters:2"}));
+    EXPECT_EQ(
+        effect.components[0]->fields,
+        (std::vector<std::string>{"4:midi:2:GlobalMIDI:65535", "3:midi:0:InputMIDI:65535", "5:private:4",
+                                  "0:in", "1:out", "2:len", "6:private:8", "7:meters:2"}));
     // "none" identifiers leave out the AudioSuite properties.
     EXPECT_FALSE(effect.components[0]->properties.has(sdk::kPropertyAudioSuitePlugInID));
     EXPECT_FALSE(effect.components[0]->properties.has(sdk::kProperty118));
@@ -214,11 +220,13 @@ TEST(AAXEntryPoints, EnumeratesPresetsAsFiles) {
             s->files.emplace_back(bytes, bytes + size);
         },
         &seen);
-    EXPECT_EQ(seen.names, (std::vector<std::string>{"Default", "Soft Master", "4-Band Limit", "Low-End Control"}));
+    EXPECT_EQ(seen.names,
+              (std::vector<std::string>{"Default", "Soft Master", "4-Band Limit", "Low-End Control"}));
     for (std::size_t i = 0; i < seen.files.size(); ++i) {
         const auto& f = seen.files[i];
         ASSERT_EQ(f.size(), 56u + 140u);
-        EXPECT_EQ(std::vector<std::uint8_t>(f.begin(), f.begin() + 4), (std::vector<std::uint8_t>{0, 0, 0, 196}));
+        EXPECT_EQ(std::vector<std::uint8_t>(f.begin(), f.begin() + 4),
+                  (std::vector<std::uint8_t>{0, 0, 0, 196}));
         EXPECT_EQ(std::string(f.begin() + 4, f.begin() + 8), std::string(4, '\0'));
         EXPECT_EQ(std::string(f.begin() + 8, f.begin() + 24), "PELXpelqpe11Pkit");
         EXPECT_EQ(std::string(f.begin() + 24, f.begin() + 56), std::string(32, '\0'));

@@ -21,8 +21,8 @@ TEST(AAXExports, OnlyTheEntryPointsAreExported) {
         if (std::sscanf(line, "%63s %7s %511s", address, type, name) == 3) symbols.insert(name);
     }
     ASSERT_EQ(pclose(pipe), 0);
-    const std::set<std::string> expected = {"ACFStartup",       "ACFShutdown",     "ACFRegisterPlugin",
+    const std::set<std::string> expected = {"ACFStartup",           "ACFShutdown",        "ACFRegisterPlugin",
                                             "ACFRegisterComponent", "ACFGetClassFactory", "ACFCanUnloadNow",
-                                            "ACFGetSDKVersion", "PlugkitEnumerateTFX"};
+                                            "ACFGetSDKVersion",     "PlugkitEnumerateTFX"};
     EXPECT_EQ(symbols, expected);
 }

@@ -115,7 +115,7 @@ TEST(AAXRender, ProcessesWithTheHostTransport) {
     EXPECT_EQ(t.comp->lastInfo.tempo, 96.0);
     EXPECT_TRUE(t.comp->lastInfo.isPlaying);
     EXPECT_EQ(t.comp->lastInfo.samplePosition, 4800 + 256);  // second sub-block
-    EXPECT_EQ(t.out[0][300], 7.0f);                            // beyond the block: untouched
+    EXPECT_EQ(t.out[0][300], 7.0f);                          // beyond the block: untouched
     EXPECT_NE(t.out[0][100], 7.0f);
 
     t.host.transportResult = -1;  // failing transport leaves the defaults

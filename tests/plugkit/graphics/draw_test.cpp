@@ -1,11 +1,11 @@
+#include "plugkit/graphics/Draw.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <vector>
-
-#include "plugkit/graphics/Draw.h"
 
 using namespace plugkit::graphics;
 
@@ -22,12 +22,20 @@ struct Canvas {
     int w, h, stride;
     std::vector<T> mem;
     T background, guardValue;
-    Canvas(int w_, int h_, T bg, T guard) : w(w_), h(h_), stride(w_ + 2 * kGuard), mem(static_cast<std::size_t>(stride * (h_ + 2 * kGuard)), guard), background(bg), guardValue(guard) {
+    Canvas(int w_, int h_, T bg, T guard)
+        : w(w_),
+          h(h_),
+          stride(w_ + 2 * kGuard),
+          mem(static_cast<std::size_t>(stride * (h_ + 2 * kGuard)), guard),
+          background(bg),
+          guardValue(guard) {
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) at(x, y) = bg;
     }
     T& at(int x, int y) { return mem[static_cast<std::size_t>((y + kGuard) * stride + x + kGuard)]; }
-    ImageRef<T> ref() { return ImageRef<T>{w, h, static_cast<std::ptrdiff_t>(stride * sizeof(T)), &at(0, 0)}; }
+    ImageRef<T> ref() {
+        return ImageRef<T>{w, h, static_cast<std::ptrdiff_t>(stride * sizeof(T)), &at(0, 0)};
+    }
     bool guardIntact() {
         for (int y = -kGuard; y < h + kGuard; ++y)
             for (int x = -kGuard; x < w + kGuard; ++x)
@@ -64,7 +72,8 @@ TEST(DrawRect, IntegerEdgesFillExactlyTheCoveredPixels) {
     Canvas<RGBA8> c(8, 8, kBg, kGuardPx);
     aaFillRectFloat<false>(c.ref(), 5.0f, 6.0f, 2.0f, 3.0f, kInk);  // corners in any order
     for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x) EXPECT_EQ(c.at(x, y), (x >= 2 && x < 5 && y >= 3 && y < 6) ? kInk : kBg) << x << "," << y;
+        for (int x = 0; x < 8; ++x)
+            EXPECT_EQ(c.at(x, y), (x >= 2 && x < 5 && y >= 3 && y < 6) ? kInk : kBg) << x << "," << y;
     // globalAlpha 0 changes nothing.
     aaFillRectFloat<true>(c.ref(), 0.0f, 0.0f, 8.0f, 8.0f, RGBA8{0, 0, 0, 0}, 0.0f);
     EXPECT_EQ(c.at(0, 0), kBg);
@@ -110,8 +119,9 @@ TEST(DrawClipping, NoShapeWritesOutsideTheTarget) {
     Canvas<RGBA8> c(7, 5, kBg, kGuardPx);
     Canvas<L16> d(7, 5, L16{0}, L16{9});
     const float big = 3e9f;
-    const float cases[][4] = {{-5, -5, 20, 20},   {-1e30f, -1e30f, 1e30f, 1e30f}, {kNaN, 0, 3, 3}, {0, 0, kInf, kInf},
-                              {6.5f, 4.5f, 50, 50}, {-big, 2, -big + 1, 3},         {20, 20, 10, 10}, {-0.5f, -0.5f, 0.5f, 0.5f}};
+    const float cases[][4] = {{-5, -5, 20, 20},   {-1e30f, -1e30f, 1e30f, 1e30f}, {kNaN, 0, 3, 3},
+                              {0, 0, kInf, kInf}, {6.5f, 4.5f, 50, 50},           {-big, 2, -big + 1, 3},
+                              {20, 20, 10, 10},   {-0.5f, -0.5f, 0.5f, 0.5f}};
     for (const auto& r : cases) {
         aaFillRectFloat<true>(c.ref(), r[0], r[1], r[2], r[3], kInk, 0.7f);
         aaFillRectFloat<false>(c.ref(), r[0], r[1], r[2], r[3], kInk);
@@ -120,7 +130,8 @@ TEST(DrawClipping, NoShapeWritesOutsideTheTarget) {
         aaFillSector(c.ref(), r[0], r[1], r[2], r[3], -10.0f, 10.0f, kInk);
         aaFillSector(c.ref(), r[0], r[1], 0.0f, r[3], 1.0f, kNaN, kInk);
     }
-    const int ints[][4] = {{-10, -10, 100, 100}, {0x7FFFFFFF, 0, -0x7FFFFFFF - 1, 3}, {8, 8, 9, 9}, {3, 3, 3, 9}};
+    const int ints[][4] = {
+        {-10, -10, 100, 100}, {0x7FFFFFFF, 0, -0x7FFFFFFF - 1, 3}, {8, 8, 9, 9}, {3, 3, 3, 9}};
     for (const auto& r : ints) {
         fillRectFloat<true>(d.ref(), r[0], r[1], r[2], r[3], L16{1}, 1.0f);
         fillRectFloat<true>(d.ref(), r[0], r[1], r[2], r[3], L16{1}, 0.5f);
@@ -191,10 +202,11 @@ TEST(DrawSector, ShortArcThroughPiAndEdges) {
     aaFillSector(c.ref(), 10.0f, 10.0f, 2.0f, 6.0f, 3.0f, -3.0f, white);
     // (6, 10): r = 4, angle pi, within one pixel of arc (s = 0.25) of the start: (pi - 3) / 0.25.
     const int w = static_cast<int>((3.14159265f - 3.0f) / 0.25f * 255.0f + 0.5f);  // 144
-    EXPECT_EQ(c.at(6, 10), (RGBA8{static_cast<std::uint8_t>(w), static_cast<std::uint8_t>(w), static_cast<std::uint8_t>(w), static_cast<std::uint8_t>(w)}));
+    EXPECT_EQ(c.at(6, 10), (RGBA8{static_cast<std::uint8_t>(w), static_cast<std::uint8_t>(w),
+                                  static_cast<std::uint8_t>(w), static_cast<std::uint8_t>(w)}));
     EXPECT_EQ(c.at(14, 10), (RGBA8{0, 0, 0, 0}));  // right side: outside the arc
     EXPECT_EQ(c.at(10, 6), (RGBA8{0, 0, 0, 0}));
-    EXPECT_EQ(c.at(9, 10), (RGBA8{0, 0, 0, 0}));   // r = 1 < rMin
+    EXPECT_EQ(c.at(9, 10), (RGBA8{0, 0, 0, 0}));  // r = 1 < rMin
 
     Canvas<RGBA8> q(21, 21, RGBA8{0, 0, 0, 0}, kGuardPx);
     aaFillSector(q.ref(), 10.0f, 10.0f, 0.0f, 6.0f, 0.0f, 3.14159265f / 2.0f, white);  // lower right quarter

@@ -59,9 +59,9 @@ TEST(OwnedImage, RefusesInvalidAndOverflowingSizes) {
     EXPECT_EQ(img.width(), 0);
     EXPECT_EQ(img.height(), 0);
     EXPECT_FALSE(img.size(4, 4, -1, 0));
-    EXPECT_FALSE(img.size(0x7FFFFFFF, 1));              // pitch beyond 32 bits
-    EXPECT_FALSE(img.size(600000000, 1));               // 2.4 GB row: pitch overflows int
-    EXPECT_FALSE(img.size(1 << 20, 1 << 20));           // 4 TiB
+    EXPECT_FALSE(img.size(0x7FFFFFFF, 1));     // pitch beyond 32 bits
+    EXPECT_FALSE(img.size(600000000, 1));      // 2.4 GB row: pitch overflows int
+    EXPECT_FALSE(img.size(1 << 20, 1 << 20));  // 4 TiB
     EXPECT_FALSE(img.size(0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF));
     EXPECT_TRUE(img.toRef().empty());
     // Still usable afterwards.
@@ -77,7 +77,8 @@ void fillDepth(OwnedImage<L16>& img) {
     ASSERT_TRUE(img.size(4, 3, 1, 2));
     for (int y = -1; y <= 3; ++y)
         for (int x = -1; x <= 5; ++x)
-            img.pixel(x, y) = L16{static_cast<std::uint16_t>(img.bounds().contains(x, y) ? 10 * y + x + 1 : 0xFFFF)};
+            img.pixel(x, y) =
+                L16{static_cast<std::uint16_t>(img.bounds().contains(x, y) ? 10 * y + x + 1 : 0xFFFF)};
 }
 }  // namespace
 

@@ -1,3 +1,5 @@
+#include "plugkit/graphics/Mipmap.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -5,7 +7,6 @@
 #include <random>
 #include <vector>
 
-#include "plugkit/graphics/Mipmap.h"
 #include "plugkit/graphics/MipmapFilters.h"
 
 using namespace plugkit::graphics;
@@ -16,12 +17,15 @@ namespace {
 RGBA8 refBox(const ImageRef<RGBA8>& s, int x, int y) {
     RGBA8 o{};
     for (int c = 0; c < 4; ++c)
-        o[c] = static_cast<std::uint8_t>(
-            (s.pixel(2 * x, 2 * y)[c] + s.pixel(2 * x + 1, 2 * y)[c] + s.pixel(2 * x, 2 * y + 1)[c] + s.pixel(2 * x + 1, 2 * y + 1)[c] + 2) >> 2);
+        o[c] =
+            static_cast<std::uint8_t>((s.pixel(2 * x, 2 * y)[c] + s.pixel(2 * x + 1, 2 * y)[c] +
+                                       s.pixel(2 * x, 2 * y + 1)[c] + s.pixel(2 * x + 1, 2 * y + 1)[c] + 2) >>
+                                      2);
     return o;
 }
 L16 refBox(const ImageRef<L16>& s, int x, int y) {
-    const int sum = s.pixel(2 * x, 2 * y).l + s.pixel(2 * x + 1, 2 * y).l + s.pixel(2 * x, 2 * y + 1).l + s.pixel(2 * x + 1, 2 * y + 1).l;
+    const int sum = s.pixel(2 * x, 2 * y).l + s.pixel(2 * x + 1, 2 * y).l + s.pixel(2 * x, 2 * y + 1).l +
+                    s.pixel(2 * x + 1, 2 * y + 1).l;
     return L16{static_cast<std::uint16_t>((sum + 2) >> 2)};
 }
 template <class T>
@@ -32,28 +36,33 @@ T refCubic(const ImageRef<T>& s, int x, int y) {
         long long sum = 0;
         for (int j = 0; j < 4; ++j)
             for (int i = 0; i < 4; ++i) {
-                const int sx = std::clamp(2 * x - 1 + i, 0, s.w - 1), sy = std::clamp(2 * y - 1 + j, 0, s.h - 1);
+                const int sx = std::clamp(2 * x - 1 + i, 0, s.w - 1),
+                          sy = std::clamp(2 * y - 1 + j, 0, s.h - 1);
                 sum += wgt[i] * wgt[j] * static_cast<long long>(s.pixel(sx, sy)[c]);
             }
-        o[c] = static_cast<typename T::Component>(std::min<long long>((sum + 32) >> 6, sizeof(o[c]) == 1 ? 255 : 65535));
+        o[c] = static_cast<typename T::Component>(
+            std::min<long long>((sum + 32) >> 6, sizeof(o[c]) == 1 ? 255 : 65535));
     }
     return o;
 }
 RGBA8 refAlphaCov(const ImageRef<RGBA8>& s, int x, int y) {
-    const RGBA8 p[4] = {s.pixel(2 * x, 2 * y), s.pixel(2 * x + 1, 2 * y), s.pixel(2 * x, 2 * y + 1), s.pixel(2 * x + 1, 2 * y + 1)};
+    const RGBA8 p[4] = {s.pixel(2 * x, 2 * y), s.pixel(2 * x + 1, 2 * y), s.pixel(2 * x, 2 * y + 1),
+                        s.pixel(2 * x + 1, 2 * y + 1)};
     const int sumA = p[0].a + p[1].a + p[2].a + p[3].a;
     if (sumA == 0) return RGBA8{0, 0, 0, 0};
     RGBA8 o{};
     for (int c = 0; c < 3; ++c) {
         int sum = 0;
         for (const RGBA8& q : p) sum += q[c] * q.a;
-        o[c] = static_cast<std::uint8_t>(std::clamp(static_cast<int>(static_cast<float>(sum) / static_cast<float>(sumA) + 0.5f), 0, 255));
+        o[c] = static_cast<std::uint8_t>(
+            std::clamp(static_cast<int>(static_cast<float>(sum) / static_cast<float>(sumA) + 0.5f), 0, 255));
     }
     o.a = static_cast<std::uint8_t>((sumA + 2) >> 2);
     return o;
 }
 RGBA8 refPremul(const ImageRef<RGBA8>& s, int x, int y) {
-    const RGBA8 p[4] = {s.pixel(2 * x, 2 * y), s.pixel(2 * x + 1, 2 * y), s.pixel(2 * x, 2 * y + 1), s.pixel(2 * x + 1, 2 * y + 1)};
+    const RGBA8 p[4] = {s.pixel(2 * x, 2 * y), s.pixel(2 * x + 1, 2 * y), s.pixel(2 * x, 2 * y + 1),
+                        s.pixel(2 * x + 1, 2 * y + 1)};
     RGBA8 o{};
     for (int c = 0; c < 4; ++c) {
         int sum = 0;
@@ -84,23 +93,30 @@ void fillRandom(OwnedImage<T>& img, std::mt19937& rng, int alphaMode = 0) {
 template <class T, class Filter, class Ref>
 void compareWithReference(Filter filter, Ref ref, int alphaMode) {
     std::mt19937 rng(1234);
-    const T sentinel = [] { T t{}; for (int c = 0; c < T::numComponents; ++c) t[c] = 77; return t; }();
+    const T sentinel = [] {
+        T t{};
+        for (int c = 0; c < T::numComponents; ++c) t[c] = 77;
+        return t;
+    }();
     for (int round = 0; round < 60; ++round) {
         const int sw = 1 + static_cast<int>(rng() % 300), sh = 1 + static_cast<int>(rng() % 9);
         OwnedImage<T> src, dst;
-        ASSERT_TRUE(src.size(sw, sh, static_cast<int>(rng() % 2), static_cast<int>(rng() % 3)));  // odd pitches too
+        ASSERT_TRUE(
+            src.size(sw, sh, static_cast<int>(rng() % 2), static_cast<int>(rng() % 3)));  // odd pitches too
         ASSERT_TRUE(dst.size(sw / 2, sh / 2));
         fillRandom(src, rng, alphaMode);
         for (int y = 0; y < dst.height(); ++y)
             for (int x = 0; x < dst.width(); ++x) dst.pixel(x, y) = sentinel;
         const int dw = std::max(dst.width(), 1), dh = std::max(dst.height(), 1);
         const int ax0 = static_cast<int>(rng() % dw), ay0 = static_cast<int>(rng() % dh);
-        const Box area(ax0, ay0, ax0 + 1 + static_cast<int>(rng() % dw), ay0 + 1 + static_cast<int>(rng() % dh));
+        const Box area(ax0, ay0, ax0 + 1 + static_cast<int>(rng() % dw),
+                       ay0 + 1 + static_cast<int>(rng() % dh));
         filter(area, src.toRef(), dst.toRef());
         for (int y = 0; y < dst.height(); ++y)
             for (int x = 0; x < dst.width(); ++x) {
                 const T expected = area.contains(x, y) ? ref(src.toRef(), x, y) : sentinel;
-                ASSERT_EQ(dst.pixel(x, y), expected) << "round " << round << " at " << x << "," << y << " of " << sw << "x" << sh;
+                ASSERT_EQ(dst.pixel(x, y), expected)
+                    << "round " << round << " at " << x << "," << y << " of " << sw << "x" << sh;
             }
     }
 }
@@ -108,8 +124,10 @@ void compareWithReference(Filter filter, Ref ref, int alphaMode) {
 }  // namespace
 
 TEST(MipmapFilters, VectorisedFiltersMatchScalarReferenceOnRandomImages) {
-    compareWithReference<RGBA8>(generateLevelBoxRGBA, [](const ImageRef<RGBA8>& s, int x, int y) { return refBox(s, x, y); }, 0);
-    compareWithReference<L16>(generateLevelBoxL16, [](const ImageRef<L16>& s, int x, int y) { return refBox(s, x, y); }, 0);
+    compareWithReference<RGBA8>(
+        generateLevelBoxRGBA, [](const ImageRef<RGBA8>& s, int x, int y) { return refBox(s, x, y); }, 0);
+    compareWithReference<L16>(
+        generateLevelBoxL16, [](const ImageRef<L16>& s, int x, int y) { return refBox(s, x, y); }, 0);
     compareWithReference<RGBA8>(generateLevelCubicRGBA, refCubic<RGBA8>, 0);
     compareWithReference<L16>(generateLevelCubicL16, refCubic<L16>, 0);
     compareWithReference<RGBA8>(generateLevelBoxAlphaCovRGBA, refAlphaCov, 1);
@@ -149,7 +167,8 @@ TEST(MipmapFilters, HandMadeQuads) {
     // 255 * 255 = 65025; (65025 + 512) >> 10 = 64.
     EXPECT_EQ(oneRed.run(generateLevelBoxAlphaCovIntoPremulRGBA), (RGBA8{64, 0, 0, 64}));
 
-    // Colours 100 at alpha 50 and 200 at alpha 150 (twice each): (2*5000 + 2*30000) / 400 + 0.5 = 175.5 -> 175.
+    // Colours 100 at alpha 50 and 200 at alpha 150 (twice each): (2*5000 + 2*30000) / 400 + 0.5 = 175.5 ->
+    // 175.
     Quad mixed{{100, 100, 100, 50}, {200, 200, 200, 150}, {100, 100, 100, 50}, {200, 200, 200, 150}};
     EXPECT_EQ(mixed.run(generateLevelBoxAlphaCovRGBA), (RGBA8{175, 175, 175, 100}));
     // Premultiplied: (70000 + 512) >> 10 = 68; alpha (2*2500 + 2*22500 + 512) >> 10 = 49.
@@ -229,7 +248,8 @@ TEST(Mipmap, ImpactOnNextLevel) {
     EXPECT_EQ(M::impactOnNextLevel(Quality::cubic, Box(4, 4, 7, 7), 9, 9), Box(1, 1, 4, 4));
     EXPECT_EQ(M::impactOnNextLevel(Quality::boxAlphaCovIntoPremul, Box(5, 5, 9, 9), 9, 9), Box(2, 2, 4, 4));
     EXPECT_EQ(M::impactOnNextLevel(Quality::box, Box(0, 0, 800, 450), 800, 450), Box(0, 0, 400, 225));
-    EXPECT_EQ(M::impactOnNextLevel(Quality::cubic, Box(-0x7FFFFFFF - 1, 0, 0x7FFFFFFF, 3), 10, 10), Box(0, 0, 5, 2));
+    EXPECT_EQ(M::impactOnNextLevel(Quality::cubic, Box(-0x7FFFFFFF - 1, 0, 0x7FFFFFFF, 3), 10, 10),
+              Box(0, 0, 5, 2));
 }
 
 TEST(Mipmap, GenerateNextLevelChainsAreas) {
@@ -264,7 +284,9 @@ TEST(Mipmap, LinearSampling) {
     Mipmap<RGBA8> m;
     m.size(1, 4, 2);
     for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 4; ++x) m.level(0).pixel(x, y) = RGBA8{static_cast<std::uint8_t>(10 * x), static_cast<std::uint8_t>(100 * y), 7, 255};
+        for (int x = 0; x < 4; ++x)
+            m.level(0).pixel(x, y) =
+                RGBA8{static_cast<std::uint8_t>(10 * x), static_cast<std::uint8_t>(100 * y), 7, 255};
     m.level(1).pixel(0, 0) = RGBA8{40, 40, 40, 40};
     m.level(1).pixel(1, 0) = RGBA8{80, 80, 80, 80};
 

@@ -83,7 +83,8 @@ void expectMatchesOracle(const Bytes& file, int requested, int skipFromColumn = 
     decode(file, requested, mine);
     ASSERT_NE(mine.pixels, nullptr);
     int ow, oh, oc;
-    unsigned char* oracle = stbi_load_from_memory(file.data(), static_cast<int>(file.size()), &ow, &oh, &oc, requested);
+    unsigned char* oracle =
+        stbi_load_from_memory(file.data(), static_cast<int>(file.size()), &ow, &oh, &oc, requested);
     ASSERT_NE(oracle, nullptr);
     ASSERT_EQ(mine.w, ow);
     ASSERT_EQ(mine.h, oh);
@@ -194,7 +195,8 @@ TEST(JpegDecoder, TruncatedCorruptAndUnsupportedDataFailsCleanly) {
         std::srand(7);
         for (int round = 0; round < 300; ++round) {
             Bytes bad = file;
-            for (int k = 0; k < 1 + round % 4; ++k) bad[2 + std::rand() % (bad.size() - 2)] = static_cast<unsigned char>(std::rand());
+            for (int k = 0; k < 1 + round % 4; ++k)
+                bad[2 + std::rand() % (bad.size() - 2)] = static_cast<unsigned char>(std::rand());
             Decoded d;
             decode(bad, 4, d);
             if (d.pixels) {
@@ -207,7 +209,8 @@ TEST(JpegDecoder, TruncatedCorruptAndUnsupportedDataFailsCleanly) {
     EXPECT_EQ(arithmetic.pixels, nullptr);
 
     // A frame header that promises more pixels than allowed is refused before any allocation.
-    const unsigned char huge[] = {0xFF, 0xD8, 0xFF, 0xC0, 0, 11, 8, 0x40, 0x00, 0x40, 0x00, 1, 1, 0x11, 0, 0xFF, 0xD9};
+    const unsigned char huge[] = {0xFF, 0xD8, 0xFF, 0xC0, 0,    11, 8,    0x40, 0x00,
+                                  0x40, 0x00, 1,    1,    0x11, 0,  0xFF, 0xD9};
     Decoded d;
     d.pixels = decompress_jpeg_image_from_memory(huge, sizeof huge, &d.w, &d.h, &d.comps, 4);
     EXPECT_EQ(d.pixels, nullptr);

@@ -13,11 +13,11 @@ namespace testfont {
 using Bytes = std::vector<unsigned char>;
 
 struct Options {
-    bool kernAA = false;         // kern pair (A, A) = -100 units
+    bool kernAA = false;          // kern pair (A, A) = -100 units
     bool compositeCycle = false;  // glyph 1 is a composite that contains itself
     int ascent = 800;
-    int searchRange = 4;         // cmap format 4 binary-search field (4 is right for 2 segments)
-    int locaEnd = -1;            // overrides the last loca entry (in half-bytes)
+    int searchRange = 4;  // cmap format 4 binary-search field (4 is right for 2 segments)
+    int locaEnd = -1;     // overrides the last loca entry (in half-bytes)
 };
 
 inline void put16(Bytes& b, int v) {
@@ -53,12 +53,12 @@ inline Bytes build(const Options& o = {}) {
     tables.push_back({"hmtx", hmtx});
     Bytes cmap;
     put16(cmap, 0), put16(cmap, 1), put16(cmap, 3), put16(cmap, 1), put32(cmap, 12);
-    put16(cmap, 4), put16(cmap, 32), put16(cmap, 0), put16(cmap, 4), put16(cmap, o.searchRange), put16(cmap, 1),
-        put16(cmap, 0);
+    put16(cmap, 4), put16(cmap, 32), put16(cmap, 0), put16(cmap, 4), put16(cmap, o.searchRange),
+        put16(cmap, 1), put16(cmap, 0);
     put16(cmap, 'A'), put16(cmap, 0xFFFF), put16(cmap, 0);  // ends, pad
-    put16(cmap, 'A'), put16(cmap, 0xFFFF);                   // starts
-    put16(cmap, 1 - 'A'), put16(cmap, 1);                    // deltas
-    put16(cmap, 0), put16(cmap, 0);                          // range offsets
+    put16(cmap, 'A'), put16(cmap, 0xFFFF);                  // starts
+    put16(cmap, 1 - 'A'), put16(cmap, 1);                   // deltas
+    put16(cmap, 0), put16(cmap, 0);                         // range offsets
     tables.push_back({"cmap", cmap});
     Bytes glyf;
     if (o.compositeCycle) {
@@ -66,20 +66,21 @@ inline Bytes build(const Options& o = {}) {
         put16(glyf, 0x0002), put16(glyf, 1), glyf.push_back(0), glyf.push_back(0);  // xy offsets (bytes)
     } else {
         put16(glyf, 1), put16(glyf, 0), put16(glyf, -200), put16(glyf, 1000), put16(glyf, o.ascent);
-        put16(glyf, 3), put16(glyf, 0);                       // end point, no instructions
-        for (int i = 0; i < 4; ++i) glyf.push_back(0x01);     // on-curve, 16-bit deltas
+        put16(glyf, 3), put16(glyf, 0);                    // end point, no instructions
+        for (int i = 0; i < 4; ++i) glyf.push_back(0x01);  // on-curve, 16-bit deltas
         put16(glyf, 0), put16(glyf, 1000), put16(glyf, 0), put16(glyf, -1000);
         put16(glyf, -200), put16(glyf, 0), put16(glyf, o.ascent + 200), put16(glyf, 0);
     }
     if (glyf.size() & 1) glyf.push_back(0);
     tables.push_back({"glyf", glyf});
     Bytes loca;
-    put16(loca, 0), put16(loca, 0), put16(loca, o.locaEnd >= 0 ? o.locaEnd : static_cast<int>(glyf.size() / 2));
+    put16(loca, 0), put16(loca, 0),
+        put16(loca, o.locaEnd >= 0 ? o.locaEnd : static_cast<int>(glyf.size() / 2));
     tables.push_back({"loca", loca});
     if (o.kernAA) {
         Bytes kern;
-        put16(kern, 0), put16(kern, 1);                            // version, one subtable
-        put16(kern, 0), put16(kern, 20), put16(kern, 1);           // version, length, coverage
+        put16(kern, 0), put16(kern, 1);                   // version, one subtable
+        put16(kern, 0), put16(kern, 20), put16(kern, 1);  // version, length, coverage
         put16(kern, 1), put16(kern, 6), put16(kern, 0), put16(kern, 0);
         put16(kern, 1), put16(kern, 1), put16(kern, -100);
         tables.push_back({"kern", kern});
@@ -90,7 +91,8 @@ inline Bytes build(const Options& o = {}) {
     std::size_t offset = 12 + 16 * tables.size();
     for (auto& [tag, data] : tables) {
         font.insert(font.end(), tag.begin(), tag.end());
-        put32(font, 0), put32(font, static_cast<uint32_t>(offset)), put32(font, static_cast<uint32_t>(data.size()));
+        put32(font, 0), put32(font, static_cast<uint32_t>(offset)),
+            put32(font, static_cast<uint32_t>(data.size()));
         offset += (data.size() + 3) & ~std::size_t(3);
     }
     for (auto& [tag, data] : tables) {

@@ -1,4 +1,6 @@
 // Font loading (and refusal of corrupt bytes), UTF-8 decoding and the layout figures.
+#include "plugkit/graphics/Font.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -6,7 +8,6 @@
 
 #include "TestFont.h"
 #include "plugkit/core/AlignedAlloc.h"
-#include "plugkit/graphics/Font.h"
 #include "tolva_resources.h"
 
 using namespace plugkit::graphics;
@@ -25,7 +26,8 @@ struct Placed {
     float xShift, yShift;
 };
 
-std::vector<Placed> layout(const Font& font, std::string_view text, float size, float spacing, float x, float y) {
+std::vector<Placed> layout(const Font& font, std::string_view text, float size, float spacing, float x,
+                           float y) {
     std::vector<Placed> out;
     font.iterateCharacterPositions(
         text, size, spacing, x, y,
@@ -62,12 +64,16 @@ TEST(Font, Utf8DecodingReplacesEveryInvalidSequence) {
         std::vector<uint32_t> expected;
     } cases[] = {
         {"A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", {'A', 0xE9, 0x20AC, 0x1F600}},
-        {"\xFF" "A", {0xFFFD, 'A'}},
-        {"\xC3", {0xFFFD}},                           // truncated
-        {"\xC0\x80", {0xFFFD, 0xFFFD}},               // overlong NUL
-        {"\xED\xA0\x80", {0xFFFD, 0xFFFD, 0xFFFD}},   // surrogate
+        {"\xFF"
+         "A",
+         {0xFFFD, 'A'}},
+        {"\xC3", {0xFFFD}},                                      // truncated
+        {"\xC0\x80", {0xFFFD, 0xFFFD}},                          // overlong NUL
+        {"\xED\xA0\x80", {0xFFFD, 0xFFFD, 0xFFFD}},              // surrogate
         {"\xF4\x90\x80\x80", {0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD}},  // beyond U+10FFFF
-        {"\xE2\x82" "A", {0xFFFD, 0xFFFD, 'A'}},
+        {"\xE2\x82"
+         "A",
+         {0xFFFD, 0xFFFD, 'A'}},
     };
     for (const Case& c : cases) {
         std::vector<uint32_t> got;
@@ -128,7 +134,8 @@ TEST(Font, CorruptBytesFailAtLoad) {
 
     // Every truncation of the product font that cuts a table is refused; none crashes.
     const testfont::Bytes whole(vera.data, vera.data + vera.size);
-    for (std::size_t n = 0; n < whole.size(); n += 397) expectRefused(testfont::Bytes(whole.begin(), whole.begin() + n), "cut");
+    for (std::size_t n = 0; n < whole.size(); n += 397)
+        expectRefused(testfont::Bytes(whole.begin(), whole.begin() + n), "cut");
     // A table directory entry pointing past the end.
     testfont::Bytes bad = whole;
     bad[12 + 8] = 0x7F;

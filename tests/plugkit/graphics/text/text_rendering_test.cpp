@@ -30,8 +30,9 @@ struct Canvas {
         Box b(1 << 20, 1 << 20, -(1 << 20), -(1 << 20));
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x)
-                if (at(x, y).a) b = Box(std::min(b.min.x, x), std::min(b.min.y, y), std::max(b.max.x, x + 1),
-                                        std::max(b.max.y, y + 1));
+                if (at(x, y).a)
+                    b = Box(std::min(b.min.x, x), std::min(b.min.y, y), std::max(b.max.x, x + 1),
+                            std::max(b.max.y, y + 1));
         return b;
     }
 };
@@ -155,8 +156,14 @@ TEST(FillText, CropDrawsLikeAnImageOfItsSizeAndStaysInside) {
 TEST(FillText, InvalidUtf8DrawsLikeTheReplacementCharacter) {
     Font vera(tolva::resources::VeraBd_ttf.data, tolva::resources::VeraBd_ttf.size);
     Canvas a(60, 30), b(60, 30);
-    fillText(a.ref(), vera, "a\xFF" "b", 20, 0, white, 3, 22);
-    fillText(b.ref(), vera, "a\xEF\xBF\xBD" "b", 20, 0, white, 3, 22);
+    fillText(a.ref(), vera,
+             "a\xFF"
+             "b",
+             20, 0, white, 3, 22);
+    fillText(b.ref(), vera,
+             "a\xEF\xBF\xBD"
+             "b",
+             20, 0, white, 3, 22);
     EXPECT_TRUE(samePixels(a, b, 0, 0, 60));
     EXPECT_FALSE(a.touched().empty());
 }
