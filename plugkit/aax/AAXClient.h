@@ -156,6 +156,14 @@ public:
     AAXHostCommand& hostCommand() { return *hostCommand_; }
 
 private:
+    // [audio thread] Parts of renderAudio: the host's MIDI packets into the client's queue, the
+    // transport's tempo, play state and position, and the block rendered through the scratch buffers
+    // in slices of at most kMaxBlockFrames (or copied through when bypassed).
+    void queueMidi(sdk::ContextField const* context) noexcept;
+    client::TimeInfo readTransport() noexcept;
+    void renderSlices(float* const* hostInputs, float* const* hostOutputs, int numInputs, int numOutputs,
+                      int frames, bool bypassed, client::TimeInfo timeInfo) noexcept;
+
     static constexpr int kMasterBypass = -1;  // resolveID result for "MasterBypassID"
     static constexpr int kInvalidID = -2;     // resolveID result for an unknown identifier
 

@@ -55,37 +55,43 @@ void AAXClient::renderAudio(sdk::ContextField const* context) noexcept {
             controller->SetSignalLatency(client_->latencySamples(static_cast<double>(sampleRate)));
         lastSampleRate_ = sampleRate;
     }
+    if (client_->info().takesMidi) queueMidi(context);
+    const bool bypassed = isBypassed();
+    renderSlices(hostInputs, hostOutputs, numInputs, numOutputs, frames, bypassed,
+                 bypassed ? client::TimeInfo{} : readTransport());
+}
 
+void AAXClient::queueMidi(sdk::ContextField const* context) noexcept {
+    const auto* node = static_cast<const sdk::MidiNode*>(context[kFieldInputMIDI]);
+    if (!node || !node->buffer) return;
+    for (std::uint32_t i = 0; i < node->bufferSize; ++i) {
+        const sdk::MidiPacket& packet = node->buffer[i];
+        client::MidiMessage message;
+        message.offset = static_cast<std::int32_t>(packet.timestamp);
+        message.status = packet.data[0];
+        message.data1 = packet.data[1];
+        message.data2 = packet.data[2];
+        client_->enqueueMIDIFromHost(message);
+    }
+}
+
+client::TimeInfo AAXClient::readTransport() noexcept {
+    client::TimeInfo timeInfo;
+    if (!transport_) return timeInfo;
+    double tempo = 0.0;
+    sdk::Boolean playing = 0;
+    std::int64_t position = 0;
+    if (transport_->GetCurrentTempo(&tempo) == sdk::kSuccess) timeInfo.tempo = tempo;
+    if (transport_->IsTransportPlaying(&playing) == sdk::kSuccess) timeInfo.isPlaying = playing != 0;
+    if (transport_->GetCurrentNativeSampleLocation(&position) == sdk::kSuccess)
+        timeInfo.samplePosition = position;
+    return timeInfo;
+}
+
+void AAXClient::renderSlices(float* const* hostInputs, float* const* hostOutputs, int numInputs,
+                             int numOutputs, int frames, bool bypassed, client::TimeInfo timeInfo) noexcept {
     inputPointers_.resize(static_cast<std::size_t>(numInputs));
     outputPointers_.resize(static_cast<std::size_t>(numOutputs));
-
-    if (client_->info().takesMidi) {
-        const auto* node = static_cast<const sdk::MidiNode*>(context[kFieldInputMIDI]);
-        if (node && node->buffer) {
-            for (std::uint32_t i = 0; i < node->bufferSize; ++i) {
-                const sdk::MidiPacket& packet = node->buffer[i];
-                client::MidiMessage message;
-                message.offset = static_cast<std::int32_t>(packet.timestamp);
-                message.status = packet.data[0];
-                message.data1 = packet.data[1];
-                message.data2 = packet.data[2];
-                client_->enqueueMIDIFromHost(message);
-            }
-        }
-    }
-
-    const bool bypassed = isBypassed();
-    client::TimeInfo timeInfo;
-    if (!bypassed && transport_) {
-        double tempo = 0.0;
-        sdk::Boolean playing = 0;
-        std::int64_t position = 0;
-        if (transport_->GetCurrentTempo(&tempo) == sdk::kSuccess) timeInfo.tempo = tempo;
-        if (transport_->IsTransportPlaying(&playing) == sdk::kSuccess) timeInfo.isPlaying = playing != 0;
-        if (transport_->GetCurrentNativeSampleLocation(&position) == sdk::kSuccess)
-            timeInfo.samplePosition = position;
-    }
-
     // The client renders into scratch buffers, not into the host's: a host may hand the same buffer
     // as an input and an output, and a client may write an output channel before it has read every
     // input channel. Hosts deliver at most kMaxBlockFrames per call; a longer block is rendered in
