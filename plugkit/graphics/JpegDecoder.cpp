@@ -69,6 +69,25 @@ struct Component {
     uint16_t quant[64];
 };
 
+// Marker codes (the byte after 0xFF).
+enum Marker : int {
+    kTEM = 0x01,    // temporary, no segment
+    kSOF0 = 0xC0,   // baseline frame
+    kSOF1 = 0xC1,   // extended sequential frame
+    kSOF2 = 0xC2,   // progressive frame
+    kSOF3 = 0xC3,   // first of the unsupported frame types (lossless, hierarchical, arithmetic)
+    kDHT = 0xC4,    // Huffman tables
+    kSOF15 = 0xCF,  // last of the frame types
+    kRST0 = 0xD0,   // restart markers 0 to 7
+    kRST7 = 0xD7,
+    kSOI = 0xD8,  // start of image
+    kEOI = 0xD9,  // end of image
+    kSOS = 0xDA,  // start of scan
+    kDQT = 0xDB,  // quantisation tables
+    kDNL = 0xDC,  // number of lines (unsupported)
+    kDRI = 0xDD,  // restart interval
+};
+
 class Decoder {
 public:
     Decoder(JpegReadFn read, void* user) : read_(read), user_(user) {}
@@ -119,6 +138,8 @@ private:
 
     bool parseFrame(const uint8_t* p, int n, bool progressive);
     bool parseScan(const uint8_t* p, int n);
+    // Decodes the entropy-coded data of the scan just parsed, with its restart markers.
+    bool decodeScan();
     bool parseQuant(const uint8_t* p, int n);
     bool parseHuffman(const uint8_t* p, int n);
     bool restart();
@@ -598,78 +619,80 @@ unsigned char* Decoder::output(int requested) {
     return pixels;
 }
 
+bool Decoder::decodeScan() {
+    resetBits();
+    eobrun_ = 0;
+    int untilRestart = restartInterval_;
+    auto unitDone = [&](bool last) {
+        if (restartInterval_ == 0 || last || --untilRestart > 0) return true;
+        untilRestart = restartInterval_;
+        return restart();
+    };
+    if (ns_ == 1) {
+        Component& c = *scan_[0];
+        const int bw = ((width_ * c.h + hmax_ - 1) / hmax_ + 7) / 8;
+        const int bh = ((height_ * c.v + vmax_ - 1) / vmax_ + 7) / 8;
+        for (int by = 0; by < bh; ++by)
+            for (int bx = 0; bx < bw; ++bx)
+                if (!decodeBlock(c, bx, by) || !unitDone(by == bh - 1 && bx == bw - 1)) return false;
+    } else {
+        for (int my = 0; my < mcusY_; ++my)
+            for (int mx = 0; mx < mcusX_; ++mx) {
+                for (int i = 0; i < ns_; ++i) {
+                    Component& c = *scan_[i];
+                    for (int v = 0; v < c.v; ++v)
+                        for (int u = 0; u < c.h; ++u)
+                            if (!decodeBlock(c, mx * c.h + u, my * c.v + v)) return false;
+                }
+                if (!unitDone(my == mcusY_ - 1 && mx == mcusX_ - 1)) return false;
+            }
+    }
+    resetBits();  // the next marker is pending or follows after any fill bytes
+    return true;
+}
+
 unsigned char* Decoder::run(int* w, int* h, int* comps, int requested) {
     if (requested != 1 && requested != 3 && requested != 4 && requested != -1) return nullptr;
-    if (byte() != 0xFF || byte() != 0xD8) return nullptr;
+    if (byte() != 0xFF || byte() != kSOI) return nullptr;
     bool scanned = false;
     for (;;) {
         const int m = nextMarker();
         if (m < 0) return nullptr;
-        if (m == 0xD9) break;                  // end of image
-        if (m >= 0xD0 && m <= 0xD7) continue;  // stray restart marker between segments
-        if (m == 0x01) continue;
+        if (m == kEOI) break;
+        if (m >= kRST0 && m <= kRST7) continue;  // stray restart marker between segments
+        if (m == kTEM) continue;
         int n = 0;
         if (!readSegment(n)) return nullptr;
         bool ok = true;
         switch (m) {
-            case 0xC0:
-            case 0xC1:
-            case 0xC2:
-                ok = parseFrame(segment_, n, m == 0xC2);
+            case kSOF0:
+            case kSOF1:
+            case kSOF2:
+                ok = parseFrame(segment_, n, m == kSOF2);
                 if (frame_) {
                     *w = width_;
                     *h = height_;
                     *comps = ncomp_;
                 }
                 break;
-            case 0xC4:
+            case kDHT:
                 ok = parseHuffman(segment_, n);
                 break;
-            case 0xDB:
+            case kDQT:
                 ok = parseQuant(segment_, n);
                 break;
-            case 0xDD:
+            case kDRI:
                 ok = n >= 2;
                 if (ok) restartInterval_ = segment_[0] << 8 | segment_[1];
                 break;
-            case 0xDA: {
-                if (!parseScan(segment_, n)) return nullptr;
+            case kSOS:
+                if (!parseScan(segment_, n) || !decodeScan()) return nullptr;
                 scanned = true;
-                resetBits();
-                eobrun_ = 0;
-                int untilRestart = restartInterval_;
-                auto unitDone = [&](bool last) {
-                    if (restartInterval_ == 0 || last || --untilRestart > 0) return true;
-                    untilRestart = restartInterval_;
-                    return restart();
-                };
-                if (ns_ == 1) {
-                    Component& c = *scan_[0];
-                    const int bw = ((width_ * c.h + hmax_ - 1) / hmax_ + 7) / 8;
-                    const int bh = ((height_ * c.v + vmax_ - 1) / vmax_ + 7) / 8;
-                    for (int by = 0; by < bh; ++by)
-                        for (int bx = 0; bx < bw; ++bx)
-                            if (!decodeBlock(c, bx, by) || !unitDone(by == bh - 1 && bx == bw - 1))
-                                return nullptr;
-                } else {
-                    for (int my = 0; my < mcusY_; ++my)
-                        for (int mx = 0; mx < mcusX_; ++mx) {
-                            for (int i = 0; i < ns_; ++i) {
-                                Component& c = *scan_[i];
-                                for (int v = 0; v < c.v; ++v)
-                                    for (int u = 0; u < c.h; ++u)
-                                        if (!decodeBlock(c, mx * c.h + u, my * c.v + v)) return nullptr;
-                            }
-                            if (!unitDone(my == mcusY_ - 1 && mx == mcusX_ - 1)) return nullptr;
-                        }
-                }
-                resetBits();  // the next marker is pending or follows after any fill bytes
                 break;
-            }
             default:
                 // Other frame types (lossless, arithmetic, hierarchical), DAC and DNL are unsupported;
                 // application and comment segments are skipped.
-                if ((m >= 0xC3 && m <= 0xCF) || m == 0xDC) ok = false;
+                if ((m >= kSOF3 && m <= kSOF15) || m == kDNL) ok = false;
                 break;
         }
         if (!ok) return nullptr;

@@ -198,6 +198,41 @@ int runDemoMix(const Options& options) {
     return kExitOk;
 }
 
+// Applies the state file, the preset, the individual values and the bypass of the options, in
+// that order (later settings win). Returns kExitOk or the exit code of the failure it reported.
+int applySettings(const Options& options, const host::PluginLibrary& lib, host::PluginInstance& instance) {
+    std::string error;
+    if (!options.stateIn.empty()) {
+        std::vector<uint8_t> chunk;
+        if (!host::readWholeFile(options.stateIn, chunk, error, 1u << 20))
+            return fail(kExitInput, "bad state file: " + error);
+        if (instance.setChunk(chunk) != 0)
+            return fail(kExitInput, "bad state file '" + options.stateIn + "': the plug-in refused it");
+    }
+    if (!options.preset.empty()) {
+        const auto presets = lib.enumeratePresets();
+        const host::PresetFile* p = findPreset(presets, options.preset);
+        if (!p)
+            return fail(kExitInput,
+                        "unknown preset '" + options.preset + "' (presets: " + presetNames(presets) + ")");
+        if (p->bytes.size() < plugkit::aax::sdk::kPresetFileHeaderSize)
+            return fail(kExitInternal, "the plug-in's preset '" + options.preset + "' is malformed");
+        const std::vector<uint8_t> chunk(p->bytes.begin() + plugkit::aax::sdk::kPresetFileHeaderSize,
+                                         p->bytes.end());
+        if (instance.setChunk(chunk) != 0)
+            return fail(kExitInternal, "the plug-in refused its own preset '" + options.preset + "'");
+    }
+    for (const auto& [name, value] : options.sets) {
+        const host::ParameterInfo* p = instance.findParameter(name);
+        if (!p) return fail(kExitInput, "unknown parameter '" + name + "'");
+        if (instance.setFromString(p->id, value) != 0)
+            return fail(kExitInput, "invalid value '" + value + "' for parameter '" + p->name + "'");
+    }
+    if (options.bypass) instance.setBypass(true);
+
+    return kExitOk;
+}
+
 int runProcess(const Options& options) {
     const std::string& inPath = options.positional[0];
     const std::string& outPath = options.positional[1];
@@ -221,34 +256,8 @@ int runProcess(const Options& options) {
     auto instance = lib->createInstance(inputs, outputs, rate, error);
     if (!instance) return fail(kExitInternal, error);
 
-    // State, then preset, then individual values, then bypass: later settings win.
-    if (!options.stateIn.empty()) {
-        std::vector<uint8_t> chunk;
-        if (!host::readWholeFile(options.stateIn, chunk, error, 1u << 20))
-            return fail(kExitInput, "bad state file: " + error);
-        if (instance->setChunk(chunk) != 0)
-            return fail(kExitInput, "bad state file '" + options.stateIn + "': the plug-in refused it");
-    }
-    if (!options.preset.empty()) {
-        const auto presets = lib->enumeratePresets();
-        const host::PresetFile* p = findPreset(presets, options.preset);
-        if (!p)
-            return fail(kExitInput,
-                        "unknown preset '" + options.preset + "' (presets: " + presetNames(presets) + ")");
-        if (p->bytes.size() < plugkit::aax::sdk::kPresetFileHeaderSize)
-            return fail(kExitInternal, "the plug-in's preset '" + options.preset + "' is malformed");
-        const std::vector<uint8_t> chunk(p->bytes.begin() + plugkit::aax::sdk::kPresetFileHeaderSize,
-                                         p->bytes.end());
-        if (instance->setChunk(chunk) != 0)
-            return fail(kExitInternal, "the plug-in refused its own preset '" + options.preset + "'");
-    }
-    for (const auto& [name, value] : options.sets) {
-        const host::ParameterInfo* p = instance->findParameter(name);
-        if (!p) return fail(kExitInput, "unknown parameter '" + name + "'");
-        if (instance->setFromString(p->id, value) != 0)
-            return fail(kExitInput, "invalid value '" + value + "' for parameter '" + p->name + "'");
-    }
-    if (options.bypass) instance->setBypass(true);
+    if (const int settingsCode = applySettings(options, *lib, *instance); settingsCode != kExitOk)
+        return settingsCode;
 
     host::WavWriter writer;
     if (!writer.open(outPath, outputs, static_cast<int>(rate), error)) return fail(kExitInput, error);
