@@ -14,6 +14,8 @@ run_ctest() {
 echo "== normal build"
 scripts/build.sh release
 run_ctest release
+echo "== tolva validate on the built plug-in"
+build/release/tools/tolva/tolva validate --strictness 10
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 scripts/build.sh asan

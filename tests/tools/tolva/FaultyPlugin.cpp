@@ -88,7 +88,8 @@ public:
         const float nan = std::numeric_limits<float>::quiet_NaN();
         for (int c = 0; c < outputs_; ++c) {
             const float* x = c < inputs_ ? in[c] : nullptr;
-            for (int n = 0; n < frames; ++n) out[c][n] = fault_ == Fault::nan ? nan : (x ? gain * x[n] : 0.0f);
+            for (int n = 0; n < frames; ++n)
+                out[c][n] = fault_ == Fault::nan ? nan : (x ? gain * x[n] : 0.0f);
         }
     }
 

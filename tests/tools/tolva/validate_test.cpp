@@ -39,7 +39,8 @@ RunResult validate(const std::string& fault, std::vector<std::string> args) {
     ::close(pipeFds[1]);
     RunResult run;
     char buffer[4096];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) run.out.append(buffer, std::size_t(n));
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        run.out.append(buffer, std::size_t(n));
     ::close(pipeFds[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
