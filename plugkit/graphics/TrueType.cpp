@@ -55,7 +55,7 @@ struct FontCheck {
     Table head, hhea, hmtx, maxp, cmap, loca, glyf, kern;
     unsigned numGlyphs = 0;
     bool longLoca = false;
-    double outlineExtent = 0.0;  // of the glyph checked last
+    double outlineExtent = 0.0;      // of the glyph checked last
     unsigned char* state = nullptr;  // per glyph: 0 unchecked, 1 being checked, 2 good
     double* extent = nullptr;        // per good glyph: largest coordinate magnitude of its outline
 
@@ -143,7 +143,14 @@ struct FontCheck {
             t[4] = (flags & 1) ? r.s16(q) : static_cast<int8_t>(r.u8(q));
             t[5] = (flags & 1) ? r.s16(q + 2) : static_cast<int8_t>(r.u8(q + 1));
             q += argBytes;
-            const std::size_t scales = (flags & (1u << 3)) ? 1 : (flags & (1u << 6)) ? 2 : (flags & (1u << 7)) ? 4 : 0;
+            // One scale, x and y scales, or a 2x2 matrix.
+            std::size_t scales = 0;
+            if (flags & (1u << 3))
+                scales = 1;
+            else if (flags & (1u << 6))
+                scales = 2;
+            else if (flags & (1u << 7))
+                scales = 4;
             if (end - q < 2 * scales) return false;
             auto f2dot14 = [&](std::size_t i) { return r.s16(q + 2 * i) / 16384.0; };
             if (scales == 1) t[0] = t[3] = f2dot14(0);
@@ -211,7 +218,7 @@ struct FontCheck {
                 }
                 return true;
             }
-            default: return false;  // formats the parser cannot look up (2, 14, ...)
+            default: return false;  // formats the parser cannot look up: 2, 14 and others
         }
     }
 

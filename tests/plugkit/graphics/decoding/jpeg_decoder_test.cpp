@@ -216,7 +216,7 @@ TEST(JpegDecoder, TruncatedCorruptAndUnsupportedDataFailsCleanly) {
     bool patched = false;
     for (std::size_t i = 2; i + 8 < grey.size(); ++i)
         if (grey[i] == 0xFF && (grey[i + 1] == 0xC0 || grey[i + 1] == 0xC1)) {
-            ASSERT_EQ(grey[i + 9], 1);     // one component
+            ASSERT_EQ(grey[i + 9], 1);      // one component
             ASSERT_EQ(grey[i + 11], 0x11);  // at 1x1
             Decoded plain;
             decode(grey, 4, plain);

@@ -98,7 +98,8 @@ inline Bytes build(const Options& o = {}) {
     if (glyf.size() & 1) glyf.push_back(0);
     tables.push_back({"glyf", glyf});
     Bytes loca;
-    put16(loca, 0), put16(loca, glyph1At), put16(loca, o.locaEnd >= 0 ? o.locaEnd : static_cast<int>(glyf.size() / 2));
+    put16(loca, 0), put16(loca, glyph1At),
+        put16(loca, o.locaEnd >= 0 ? o.locaEnd : static_cast<int>(glyf.size() / 2));
     tables.push_back({"loca", loca});
     if (o.kernAA) {
         Bytes kern;

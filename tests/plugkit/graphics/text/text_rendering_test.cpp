@@ -180,7 +180,8 @@ TEST(FillText, ConcurrentDrawsWithOneFontMatchSerialDraws) {
         parallel.emplace_back(120, 24);
     }
     {
-        FontHolder fresh(Font::tryCreate(tolva::resources::VeraBd_ttf.data, tolva::resources::VeraBd_ttf.size));
+        FontHolder fresh(
+            Font::tryCreate(tolva::resources::VeraBd_ttf.data, tolva::resources::VeraBd_ttf.size));
         ASSERT_NE(fresh.font, nullptr);
         for (int i = 0; i < 4; ++i)
             for (int k = 0; k < 8; ++k)
