@@ -32,6 +32,7 @@ fi
 
 if [ -f fuzz/CMakeLists.txt ]; then
   echo "== fuzz targets (short run)"
-  scripts/build.sh fuzz --target fuzz_jpeg fuzz_png fuzz_font
+  scripts/build.sh fuzz --target fuzz_jpeg fuzz_png fuzz_font fuzz_state_chunk fuzz_parameter_text fuzz_host_ops \
+    fuzz_wav
   scripts/fuzz.sh 20
 fi
