@@ -385,3 +385,17 @@ TEST(AAXClientObjects, FreesAClientWhoseClientBaseIsNotFirst) {
     object->Release();  // frees the whole block, not the Client sub-object's address
     EXPECT_EQ(aax::liveObjectCount(), 0);
 }
+
+TEST_F(Fixture, OutOfRangeHostValuesAreClampedForLogarithmicParameters) {
+    // Passed through, -1 would give a ratio of 1:100 (below 1) and 2 a crossover at 10 MHz.
+    TextOut text;
+    ASSERT_EQ(params->SetParameterNormalizedValue("3", -1.0), 0);  // Ratio L, 1 .. 100
+    params->GetParameterValueString("3", &text, 32);
+    EXPECT_EQ(text.text, "1.00");
+    ASSERT_EQ(params->SetParameterNormalizedValue("26", 2.0), 0);  // F3, 40 .. 20000 Hz
+    params->GetParameterValueString("26", &text, 32);
+    EXPECT_EQ(text.text, "20000.00");
+    EXPECT_DOUBLE_EQ(normalized("26"), 1.0);
+    params->UpdateParameterNormalizedValue("24", -5.0, 0);  // F1
+    EXPECT_DOUBLE_EQ(normalized("24"), 0.0);
+}
