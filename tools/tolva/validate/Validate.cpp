@@ -35,16 +35,16 @@ bool selected(const std::string& only, const char* name) {
 }  // namespace
 
 int runValidate(const Options& options) {
-    for (std::stringstream list(options.only); !options.only.empty();) {
-        std::string item;
-        if (!std::getline(list, item, ',')) break;
+    std::stringstream list(options.only);
+    for (std::string item; std::getline(list, item, ',');) {
         bool known = false;
         for (const auto& g : kGroups) known = known || item == g.name;
         if (!known) {
-            std::fprintf(stderr,
-                         "tolva: unknown check group '%s' (groups: description, lifecycle, render, "
-                         "state, storm, badaudio, startup)\n",
-                         item.c_str());
+            std::fprintf(
+                stderr,
+                "tolva: unknown check group '%s' (groups: description, lifecycle, render, state, storm, "
+                "badaudio, startup)\n",
+                item.c_str());
             return kExitInput;
         }
     }
