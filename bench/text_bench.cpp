@@ -4,13 +4,23 @@
 
 #include <vector>
 
+#include "plugkit/core/AlignedAlloc.h"
 #include "plugkit/graphics/TextRendering.h"
 #include "tolva_resources.h"
 
 using namespace plugkit::graphics;
 
+namespace {
+// The product font, destroyed with the benchmark.
+struct FontRef {
+    Font* font = Font::tryCreate(tolva::resources::VeraBd_ttf.data, tolva::resources::VeraBd_ttf.size);
+    ~FontRef() { plugkit::core::destroyFree(font); }
+};
+}  // namespace
+
 static void BM_FillTextLabel(benchmark::State& state) {
-    Font font(tolva::resources::VeraBd_ttf.data, tolva::resources::VeraBd_ttf.size);
+    FontRef held;
+    Font& font = *held.font;
     std::vector<RGBA8> pixels(160 * 24, RGBA8{20, 20, 24, 255});
     const ImageRef<RGBA8> target{160, 24, 160 * 4, pixels.data()};
     const float size = static_cast<float>(state.range(0));
@@ -24,7 +34,8 @@ static void BM_FillTextLabel(benchmark::State& state) {
 BENCHMARK(BM_FillTextLabel)->Arg(11)->Arg(14)->Arg(20);
 
 static void BM_MeasureText(benchmark::State& state) {
-    Font font(tolva::resources::VeraBd_ttf.data, tolva::resources::VeraBd_ttf.size);
+    FontRef held;
+    Font& font = *held.font;
     for (auto _ : state) benchmark::DoNotOptimize(font.measureText("Release 150 ms", 13, 0));
 }
 BENCHMARK(BM_MeasureText);

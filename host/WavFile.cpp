@@ -55,9 +55,17 @@ bool WavReader::open(const std::string& path, std::string& error) {
         error = "unsupported or unreadable audio file '" + path + "': " + sf_strerror(nullptr);
         return false;
     }
-    if (info.channels <= 0 || info.samplerate <= 0 || info.frames < 0) {
+    // Header fields are input: a value no host can run with is refused here, as bad input.
+    if (info.channels <= 0 || info.channels > kMaxChannels || info.frames < 0) {
         sf_close(f);
-        error = "unsupported audio file '" + path + "': bad channel count or sample rate";
+        error = "unsupported audio file '" + path + "': bad channel count or length";
+        return false;
+    }
+    if (info.samplerate < kMinSampleRate || info.samplerate > kMaxSampleRate) {
+        sf_close(f);
+        error = "unsupported audio file '" + path + "': sample rate " + std::to_string(info.samplerate) +
+                " Hz (" + std::to_string(kMinSampleRate) + " to " + std::to_string(kMaxSampleRate) +
+                " Hz are supported)";
         return false;
     }
     file_ = f;

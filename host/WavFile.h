@@ -15,7 +15,14 @@ public:
     WavReader(const WavReader&) = delete;
     WavReader& operator=(const WavReader&) = delete;
 
-    // Opens path; on failure returns false and sets error to a one-line reason.
+    // The header values a file may carry: the sample rates a plug-in instance can be configured
+    // with, and a channel count within what hosts route.
+    static constexpr int kMinSampleRate = 1;
+    static constexpr int kMaxSampleRate = 1000000;
+    static constexpr int kMaxChannels = 64;
+
+    // Opens path; on failure (unreadable file, header values outside the ranges above) returns
+    // false and sets error to a one-line reason.
     bool open(const std::string& path, std::string& error);
     void close();
 

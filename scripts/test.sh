@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Checks the formatting, then builds and runs the whole test suite: a normal build, a build of the
-# scalar code paths, an AddressSanitizer + UndefinedBehaviorSanitizer build, the threaded tests
-# under ThreadSanitizer, and a short run of every fuzz target.
+# Checks the formatting, then builds and runs the whole test suite: a normal build and tolva
+# validate on its plug-in, a build of the scalar code paths, an AddressSanitizer +
+# UndefinedBehaviorSanitizer build, the threaded tests under ThreadSanitizer, and a short run of
+# every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -17,6 +18,8 @@ scripts/format.sh --check
 echo "== normal build"
 scripts/build.sh release
 run_ctest release
+echo "== tolva validate on the built plug-in"
+build/release/tools/tolva/tolva validate --strictness 10
 
 echo "== scalar code paths (SSE2 kernels switched off): DSP, plug-in and graphics tests"
 scripts/build.sh scalar
@@ -36,5 +39,6 @@ if [ ${#tsan_targets[@]} -gt 0 ]; then
 fi
 
 echo "== fuzz targets (short run)"
-scripts/build.sh fuzz --target fuzz_jpeg fuzz_png fuzz_font
+scripts/build.sh fuzz --target fuzz_jpeg fuzz_png fuzz_font fuzz_state_chunk fuzz_parameter_text fuzz_host_ops \
+  fuzz_wav
 scripts/fuzz.sh 20

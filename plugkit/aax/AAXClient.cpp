@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <thread>
 
 #include "plugkit/aax/AAXDescription.h"
 #include "plugkit/aax/ClientFactory.h"
@@ -95,16 +96,25 @@ std::uint32_t AAXClient::Release() {
     return remaining;
 }
 
+void AAXClient::stopRenderingWithHost() {
+    hostReady_.store(false, std::memory_order_seq_cst);
+    // A render pass is short and never blocks, so waiting for the ones in flight is brief.
+    while (rendersInFlight_.load(std::memory_order_acquire) != 0) std::this_thread::yield();
+}
+
 sdk::Result AAXClient::Initialize(sdk::IACFUnknown* host) {
     if (!host) return sdk::kErrorNotInitialized;
+    stopRenderingWithHost();
     controller_.reset(sdk::queryInterface<sdk::IController>(host));
     automationDelegate_.reset(sdk::queryInterface<sdk::IAutomationDelegate>(host));
     hostCommand_->setAutomationDelegate(automationDelegate_.get());
     transport_.reset(sdk::queryInterface<sdk::ITransport>(host));
+    hostReady_.store(true, std::memory_order_seq_cst);
     return EffectInit();
 }
 
 sdk::Result AAXClient::Uninitialize() {
+    stopRenderingWithHost();
     EffectUninit();
     hostCommand_->setAutomationDelegate(nullptr);
     automationDelegate_.reset();
@@ -420,8 +430,10 @@ sdk::Result AAXClient::GetChunk(sdk::TypeID id, sdk::PlugInChunk* chunk) {
     if (!chunk) return sdk::kErrorNullObject;
     if (id != sdk::kChunkIDPlugkit) return sdk::kErrorInvalidChunkID;
     const client::ChunkBytes state = client_->presetBank()->getStateChunkFromCurrentState();
-    if (chunk->size < 0 || static_cast<std::size_t>(chunk->size) < state.size())
-        return sdk::kErrorIncorrectSize;
+    // Hosts give room for GetChunkSize bytes and may leave the size field at 0; only a record that
+    // announces a smaller room (or a negative one) is refused.
+    const bool smallerRoom = chunk->size > 0 && static_cast<std::size_t>(chunk->size) < state.size();
+    if (chunk->size < 0 || smallerRoom) return sdk::kErrorIncorrectSize;
     if (!state.empty()) std::memcpy(sdk::chunkData(chunk), state.data(), state.size());
     chunk->size = static_cast<std::int32_t>(state.size());
     return sdk::kSuccess;

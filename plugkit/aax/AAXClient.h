@@ -75,7 +75,9 @@ public:
 
     // Lifecycle [host thread]. Initialize takes the controller, transport and automation delegate
     // from host, then runs EffectInit: registers every client parameter with the automation
-    // delegate and reports the latency at the current sample rate.
+    // delegate and reports the latency at the current sample rate. Uninitialize (and Initialize,
+    // before it replaces them) stops render passes from using the host references and waits for
+    // the passes in flight, so a render callback on another thread never uses a released one.
     sdk::Result Initialize(sdk::IACFUnknown* host) override;
     sdk::Result Uninitialize() override;
     sdk::Result NotificationReceived(sdk::TypeID type, const void* data, std::uint32_t size) override;
@@ -119,8 +121,9 @@ public:
     // address into data, which must hold a pointer (kErrorIncorrectSize otherwise, nothing written).
     sdk::Result ResetFieldData(sdk::FieldIndex field, void* data, std::uint32_t size) override;
 
-    // Chunks [host thread]. GetChunk writes only when the record announces room for the whole
-    // chunk (kErrorIncorrectSize otherwise); SetChunk reads only the announced bytes and changes
+    // Chunks [host thread]. GetChunk expects room for GetChunkSize bytes and sets the size; a record
+    // whose size field announces less room (or a negative one) is refused with kErrorIncorrectSize,
+    // a size field left at 0 announces nothing. SetChunk reads only the announced bytes and changes
     // nothing when the chunk cannot be loaded (kErrorInvalidChunkID).
     sdk::Result GetNumberOfChunks(std::int32_t* outCount) override;
     sdk::Result GetChunkIDFromIndex(std::int32_t index, sdk::TypeID* outID) override;
@@ -167,6 +170,10 @@ private:
     static constexpr int kMasterBypass = -1;  // resolveID result for "MasterBypassID"
     static constexpr int kInvalidID = -2;     // resolveID result for an unknown identifier
 
+    // [audio thread] renderAudio's work, run only while the host references are held.
+    void renderWithHost(sdk::ContextField const* context) noexcept;
+    // [host thread] Makes new render passes skip the instance and waits for those in flight.
+    void stopRenderingWithHost();
     // [any thread] kMasterBypass, a client parameter index, or kInvalidID.
     int resolveID(sdk::ParamID id) const;
     void setBypassFromNormalized(double value);
@@ -181,6 +188,8 @@ private:
     HostRef<sdk::ITransport> transport_;
     std::atomic<bool> bypassed_{false};
     std::atomic<bool> needsReset_{true};
+    std::atomic<bool> hostReady_{false};  // render passes may use the host references
+    std::atomic<std::int32_t> rendersInFlight_{0};
     std::atomic<std::uint32_t> changeCount_{0};
     std::int32_t lastInputCount_ = 0;
     std::int32_t lastOutputCount_ = 0;

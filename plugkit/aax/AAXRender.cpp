@@ -23,6 +23,16 @@ void StaticRenderAudio(sdk::ContextField* const instancesBegin[], const void* in
 }
 
 void AAXClient::renderAudio(sdk::ContextField const* context) noexcept {
+    // Announce the pass before looking at the host references: Uninitialize clears hostReady_ and
+    // then waits for every announced pass, so a pass that sees hostReady_ set uses references that
+    // stay held until it ends. Both sides use sequentially consistent order (a store-then-load
+    // handshake on two variables).
+    rendersInFlight_.fetch_add(1, std::memory_order_seq_cst);
+    if (hostReady_.load(std::memory_order_seq_cst)) renderWithHost(context);
+    rendersInFlight_.fetch_sub(1, std::memory_order_release);
+}
+
+void AAXClient::renderWithHost(sdk::ContextField const* context) noexcept {
     sdk::IController* controller = controller_.get();
     if (!controller) return;
     sdk::StemFormat inputFormat = 0;

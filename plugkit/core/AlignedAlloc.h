@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 #include "plugkit/core/Fatal.h"
@@ -39,11 +40,15 @@ T* mallocNew(Args&&... args) {
 }
 
 // [any thread] Runs the destructor of an object from mallocNew and frees its memory. Null is ignored.
+// A polymorphic object may be given through any base: the block freed is the whole object's, which
+// starts at the base's address only when that base comes first.
 template <class T>
 void destroyFree(T* object) noexcept {
     if (!object) return;
+    const void* block = object;
+    if constexpr (std::is_polymorphic_v<T>) block = dynamic_cast<const void*>(object);
     object->~T();
-    std::free(const_cast<void*>(static_cast<const void*>(object)));
+    std::free(const_cast<void*>(block));
 }
 
 }  // namespace plugkit::core

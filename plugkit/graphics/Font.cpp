@@ -51,13 +51,6 @@ uint32_t decodeUtf8(std::string_view text, std::size_t& pos) {
 Font::Font(const unsigned char* data, std::size_t size, Unchecked)
     : data_(data), size_(size), cache_(face_) {}
 
-Font::Font(const unsigned char* data, std::size_t size) : Font(data, size, Unchecked{}) {
-    if (!face_.init(data, size)) core::fatalError("font bytes are not a usable TrueType font");
-    ascent_ = face_.ascent();
-    descent_ = face_.descent();
-    lineGap_ = face_.lineGap();
-}
-
 Font* Font::tryCreate(const unsigned char* data, std::size_t size) {
     void* raw = std::malloc(sizeof(Font));
     if (!raw) core::outOfMemory();
@@ -80,9 +73,27 @@ float Font::getHeightOfx(float fontSizePx) const {
     return static_cast<float>(y1) * scale;
 }
 
+namespace {
+
+// A finite value clamped to +-Font::kMaxPixel; NaN counts as 0.
+float tame(float v) {
+    if (std::isnan(v)) return 0.0f;
+    return std::clamp(v, -Font::kMaxPixel, Font::kMaxPixel);
+}
+
+// floor or ceil of v as a pixel coordinate, within +-Font::kMaxPixel.
+int pixelFloor(float v) { return static_cast<int>(std::floor(tame(v))); }
+int pixelCeil(float v) { return static_cast<int>(std::ceil(tame(v))); }
+
+}  // namespace
+
 void Font::iterateCharacterPositions(std::string_view text, float fontSizePx, float letterSpacing, float x,
                                      float y, CharacterFn callback, void* user) const {
+    if (!(fontSizePx >= kMinSizePx && fontSizePx <= kMaxSizePx)) return;
     const float scale = scaleFor(fontSizePx);
+    x = tame(x);
+    y = tame(y);
+    letterSpacing = tame(letterSpacing);
     const float fy = std::floor(y);
     const int iy = static_cast<int>(fy);
     const float yShift = std::round((y - fy) * 8.0f) / 8.0f;
@@ -90,7 +101,7 @@ void Font::iterateCharacterPositions(std::string_view text, float fontSizePx, fl
     int index = 0;
     for (std::size_t pos = 0; pos < text.size(); ++index) {
         const uint32_t cp = decodeUtf8(text, pos);
-        if (index > 0) x += static_cast<float>(face_.kernAdvance(previous, cp)) * scale;
+        if (index > 0) x = tame(x + static_cast<float>(face_.kernAdvance(previous, cp)) * scale);
         const float fx = std::floor(x);
         const int ix = static_cast<int>(fx);
         const float xShift = std::round((x - fx) * 8.0f) / 8.0f;
@@ -98,13 +109,13 @@ void Font::iterateCharacterPositions(std::string_view text, float fontSizePx, fl
         int x0, y0, x1, y1;
         Box box(ix, iy, ix, iy);
         if (face_.glyphBox(glyph, x0, y0, x1, y1)) {
-            box = Box(ix + static_cast<int>(std::floor(static_cast<float>(x0) * scale + xShift)),
-                      iy + static_cast<int>(std::floor(static_cast<float>(-y1) * scale + yShift)),
-                      ix + static_cast<int>(std::ceil(static_cast<float>(x1) * scale + xShift)),
-                      iy + static_cast<int>(std::ceil(static_cast<float>(-y0) * scale + yShift)));
+            box = Box(ix + pixelFloor(static_cast<float>(x0) * scale + xShift),
+                      iy + pixelFloor(static_cast<float>(-y1) * scale + yShift),
+                      ix + pixelCeil(static_cast<float>(x1) * scale + xShift),
+                      iy + pixelCeil(static_cast<float>(-y0) * scale + yShift));
         }
         callback(user, index, cp, box, scale, xShift, yShift);
-        x += static_cast<float>(face_.advance(glyph)) * scale + letterSpacing;
+        x = tame(x + static_cast<float>(face_.advance(glyph)) * scale + letterSpacing);
         previous = cp;
     }
 }

@@ -19,13 +19,19 @@ public:
     using CharacterFn = void (*)(void* user, int index, uint32_t codePoint, const Box& box, float scale,
                                  float xShift, float yShift);
 
-    // [editor thread] Parses the bytes; bytes that do not make a usable font are fatal.
-    Font(const unsigned char* data, std::size_t size);
     Font(const Font&) = delete;
     Font& operator=(const Font&) = delete;
 
-    // [any thread] A font over data, or null when the bytes are not a usable TrueType font.
+    // [any thread] A font over data (from the system allocator: destroy with core::destroyFree), or
+    // null when the bytes are not a usable TrueType font. The only way to make a Font: a refusal
+    // is the caller's to handle.
     static Font* tryCreate(const unsigned char* data, std::size_t size);
+
+    // Font sizes laid out; any other size (zero, negative, NaN, huge) lays out no character.
+    static constexpr float kMinSizePx = 1.0f / 64.0f;
+    static constexpr float kMaxSizePx = 4096.0f;
+    // Pen positions and pixel coordinates are kept within +-kMaxPixel.
+    static constexpr float kMaxPixel = 16777216.0f;
 
     // The borrowed font file bytes.
     const unsigned char* data() const { return data_; }
@@ -42,6 +48,8 @@ public:
     float getHeightOfx(float fontSizePx) const;
 
     // [any thread, no lock] Lays text (UTF-8, invalid bytes become U+FFFD) out from pen (x, y).
+    // Safe for any numbers: a non-finite position or spacing counts as 0, positions and boxes are
+    // clamped to +-kMaxPixel, and a size outside kMinSizePx..kMaxSizePx lays out nothing.
     void iterateCharacterPositions(std::string_view text, float fontSizePx, float letterSpacing, float x,
                                    float y, CharacterFn callback, void* user) const;
 

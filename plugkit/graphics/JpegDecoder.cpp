@@ -307,7 +307,7 @@ bool Decoder::parseFrame(const uint8_t* p, int n, bool progressive) {
             if (comps_[j].id == c.id) return false;
     }
     if (ncomp_ == 1) {
-        comps_[0].h = comps_[0].v = 1;  // a lone component is never interleaved: its factors are moot
+        if (comps_[0].h != 1 || comps_[0].v != 1) return false;  // grey is accepted at 1x1 only
     } else if (comps_[0].h > 2 || comps_[0].v > 2 || comps_[1].h != 1 || comps_[1].v != 1 ||
                comps_[2].h != 1 || comps_[2].v != 1) {
         return false;

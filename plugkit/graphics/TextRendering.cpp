@@ -1,5 +1,6 @@
 #include "plugkit/graphics/TextRendering.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace plugkit::graphics {
@@ -42,6 +43,9 @@ void fillTextInto(Drawing d, std::string_view text, float fontSizePx, float lett
     Font& font = *d.font;
     core::ScopedLock hold(font.lock());
     const Box area = font.measureText(text, fontSizePx, letterSpacing);
+    // Positions as the layout takes them: NaN counts as 0, the rest is clamped.
+    positionX = std::isnan(positionX) ? 0.0f : std::clamp(positionX, -Font::kMaxPixel, Font::kMaxPixel);
+    positionY = std::isnan(positionY) ? 0.0f : std::clamp(positionY, -Font::kMaxPixel, Font::kMaxPixel);
     const float fx = std::floor(positionX), fy = std::floor(positionY);
     d.origin.x += static_cast<int>(fx);
     d.origin.y += static_cast<int>(fy);

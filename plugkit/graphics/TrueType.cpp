@@ -1,6 +1,8 @@
 // The one translation unit that compiles stb_truetype (first rasteriser, static functions).
 #include "plugkit/graphics/TrueType.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -27,9 +29,10 @@
 namespace plugkit::graphics {
 namespace {
 
-// Limits that keep every coordinate stb_truetype computes for a glyph inside its 16-bit vertices.
+// Limits on outlines: simple glyph coordinates, and every coordinate stb_truetype computes for a
+// composite (stored in its 16-bit vertices, which a larger value would overflow).
 constexpr int kMaxCoordinate = 8192;
-constexpr int kMaxComponentOffset = 4096;
+constexpr double kMaxVertex = 32767.0;
 constexpr int kMaxCompositeDepth = 3;
 
 struct Reader {
@@ -52,7 +55,9 @@ struct FontCheck {
     Table head, hhea, hmtx, maxp, cmap, loca, glyf, kern;
     unsigned numGlyphs = 0;
     bool longLoca = false;
+    double outlineExtent = 0.0;      // of the glyph checked last
     unsigned char* state = nullptr;  // per glyph: 0 unchecked, 1 being checked, 2 good
+    double* extent = nullptr;        // per good glyph: largest coordinate magnitude of its outline
 
     std::size_t glyphOffset(unsigned g) const {
         return longLoca ? r.u32(loca.off + 4 * g) : 2u * r.u16(loca.off + 2 * g);
@@ -96,6 +101,7 @@ struct FontCheck {
             start = e + 1;
         }
         // Coordinates are accumulated deltas; keep them well inside 16 bits.
+        long largest = 0;
         for (int axis = 0; axis < 2; ++axis) {
             const unsigned shortBit = axis ? 4 : 2, sameBit = axis ? 32 : 16;
             long v = 0;
@@ -108,36 +114,56 @@ struct FontCheck {
                     q += 2;
                 }
                 if (v > kMaxCoordinate || v < -kMaxCoordinate) return false;
+                largest = std::max(largest, v < 0 ? -v : v);
             }
         }
+        outlineExtent = static_cast<double>(largest);
         return true;
     }
 
+    // The component's transform as stb_truetype applies it: x' = m * (a x + c y + dx) and
+    // y' = n * (b x + d y + dy), with m = |(a, b)| and n = |(c, d)|. Returns the largest magnitude
+    // of a transformed coordinate for a component whose own coordinates stay within e.
+    static double transformedExtent(const double t[6], double e) {
+        const double m = std::sqrt(t[0] * t[0] + t[1] * t[1]), n = std::sqrt(t[2] * t[2] + t[3] * t[3]);
+        return std::max(m * ((std::fabs(t[0]) + std::fabs(t[2])) * e + std::fabs(t[4])),
+                        n * ((std::fabs(t[1]) + std::fabs(t[3])) * e + std::fabs(t[5])));
+    }
+
     bool compositeGlyph(std::size_t p, std::size_t end, int depth) {
+        double largest = 0.0;
         std::size_t q = p + 10;
         for (bool more = true; more;) {
             if (q > end || end - q < 4) return false;
             const unsigned flags = r.u16(q), gidx = r.u16(q + 2);
             q += 4;
-            if (!(flags & 2) || (flags & (1u << 7))) return false;  // point matching, 2x2 transforms
+            if (!(flags & 2)) return false;  // point matching: the parser cannot place such components
             const std::size_t argBytes = (flags & 1) ? 4 : 2;
             if (end - q < argBytes) return false;
-            const int dx = (flags & 1) ? r.s16(q) : static_cast<int8_t>(r.u8(q));
-            const int dy = (flags & 1) ? r.s16(q + 2) : static_cast<int8_t>(r.u8(q + 1));
-            if (dx > kMaxComponentOffset || dx < -kMaxComponentOffset || dy > kMaxComponentOffset ||
-                dy < -kMaxComponentOffset)
-                return false;
+            double t[6] = {1, 0, 0, 1, 0, 0};  // a, b, c, d, dx, dy
+            t[4] = (flags & 1) ? r.s16(q) : static_cast<int8_t>(r.u8(q));
+            t[5] = (flags & 1) ? r.s16(q + 2) : static_cast<int8_t>(r.u8(q + 1));
             q += argBytes;
-            const std::size_t scales = (flags & (1u << 3)) ? 1 : (flags & (1u << 6)) ? 2 : 0;
+            // One scale, x and y scales, or a 2x2 matrix.
+            std::size_t scales = 0;
+            if (flags & (1u << 3))
+                scales = 1;
+            else if (flags & (1u << 6))
+                scales = 2;
+            else if (flags & (1u << 7))
+                scales = 4;
             if (end - q < 2 * scales) return false;
-            for (std::size_t i = 0; i < scales; ++i) {
-                const int s = r.s16(q + 2 * i);
-                if (s > 16384 || s < -16384) return false;  // |scale| <= 1
-            }
+            auto f2dot14 = [&](std::size_t i) { return r.s16(q + 2 * i) / 16384.0; };
+            if (scales == 1) t[0] = t[3] = f2dot14(0);
+            if (scales == 2) t[0] = f2dot14(0), t[3] = f2dot14(1);
+            if (scales == 4) t[0] = f2dot14(0), t[1] = f2dot14(1), t[2] = f2dot14(2), t[3] = f2dot14(3);
             q += 2 * scales;
             if (gidx >= numGlyphs || !glyph(gidx, depth + 1)) return false;
+            largest = std::max(largest, transformedExtent(t, extent[gidx]));
+            if (largest > kMaxVertex) return false;  // would overflow the parser's vertices
             more = flags & (1u << 5);
         }
+        outlineExtent = largest;
         return true;
     }
 
@@ -145,6 +171,7 @@ struct FontCheck {
         if (state[g] == 2) return true;
         if (state[g] == 1 || depth > kMaxCompositeDepth) return false;  // a cycle or too deep
         state[g] = 1;
+        outlineExtent = 0.0;
         const std::size_t a = glyphOffset(g), b = glyphOffset(g + 1);
         bool ok = a <= b && b <= glyf.len;
         if (ok && b > a) {
@@ -159,6 +186,7 @@ struct FontCheck {
             }
         }
         state[g] = ok ? 2 : 0;
+        extent[g] = outlineExtent;
         return ok;
     }
 
@@ -170,8 +198,6 @@ struct FontCheck {
         switch (format) {
             case 0:
                 return avail >= 6 && r.u16(at + 2) <= avail;
-            case 2:
-                return true;  // never looked into: every code point maps to glyph 0
             case 6:
                 return avail >= 10 && 10 + 2u * r.u16(at + 8) <= avail;
             case 12:
@@ -200,7 +226,7 @@ struct FontCheck {
                 return true;
             }
             default:
-                return false;
+                return false;  // formats the parser cannot look up: 2, 14 and others
         }
     }
 
@@ -237,15 +263,17 @@ struct FontCheck {
         if (locFormat > 1) return false;
         longLoca = locFormat == 1;
         if (loca.len < (longLoca ? 4u : 2u) * (numGlyphs + 1)) return false;
-        // Every subtable the parser might pick: Unicode platform, or Windows BMP / full repertoire.
+        // The parser uses the last subtable of the Unicode platform or of the Windows BMP and full
+        // repertoire encodings; that one must be a format it can look up, the others are unused.
         const unsigned subtables = r.u16(cmap.off + 2);
         if (cmap.len < 4 + 8u * subtables) return false;
+        std::size_t used = 0;
         for (unsigned i = 0; i < subtables; ++i) {
             const std::size_t rec = cmap.off + 4 + 8 * i;
             const unsigned platform = r.u16(rec), encoding = r.u16(rec + 2);
-            if (platform == 0 || (platform == 3 && (encoding == 1 || encoding == 10)))
-                if (!cmapSubtable(cmap.off + r.u32(rec + 4))) return false;
+            if (platform == 0 || (platform == 3 && (encoding == 1 || encoding == 10))) used = rec;
         }
+        if (!used || !cmapSubtable(cmap.off + r.u32(used + 4))) return false;
         if (kern.present) {
             if (kern.len < 4) return false;
             if (r.u16(kern.off + 2) >= 1) {
@@ -254,11 +282,14 @@ struct FontCheck {
             }
         }
         state = static_cast<unsigned char*>(std::calloc(numGlyphs, 1));
-        if (!state) core::outOfMemory();
+        extent = static_cast<double*>(std::calloc(numGlyphs, sizeof(double)));
+        if (!state || !extent) core::outOfMemory();
         bool ok = true;
         for (unsigned g = 0; g < numGlyphs && ok; ++g) ok = glyph(g, 0);
         std::free(state);
+        std::free(extent);
         state = nullptr;
+        extent = nullptr;
         return ok;
     }
 };

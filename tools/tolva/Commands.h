@@ -19,6 +19,8 @@ int runInfo(const Options& options);
 int runProcess(const Options& options);
 int runPresets(const Options& options);
 int runDemoMix(const Options& options);
+// Runs the validation checks (tools/tolva/validate); exit 0 when every check passes, 1 otherwise.
+int runValidate(const Options& options);
 
 // A file name for a preset: characters that are unsafe in names (path separators, control
 // characters) become '_', and a name that would be empty or a dot name gets a numbered one.

@@ -14,6 +14,7 @@ const char* usageText() {
            "  process IN.wav OUT.wav    run IN.wav through the plug-in into a 32-bit float WAV\n"
            "  presets DIR               write one preset file per factory preset into DIR\n"
            "  demo-mix OUT.wav          synthesise a stereo 48 kHz demo mix (drums, bass, hats)\n"
+           "  validate                  check the plug-in against what hosts expect (PASS/FAIL per check)\n"
            "\n"
            "options:\n"
            "  --plugin LIB              plug-in library (default: the one built beside tolva)\n"
@@ -27,6 +28,9 @@ const char* usageText() {
            "  --state-out FILE          save the plug-in state chunk after processing\n"
            "  --seconds S               length of the demo mix (default 10)\n"
            "  --quiet                   no progress bar and no summary line\n"
+           "  --strictness N            validate: 1 (quick) .. 10 (thorough), default 5\n"
+           "  --seed N                  validate: seed of the random values (default: from the clock)\n"
+           "  --only GROUPS             validate: comma-separated check groups to run (default: all)\n"
            "  -h, --help                show this help\n"
            "\n"
            "exit status: 0 success, 2 bad input or usage, 1 internal failure\n";
@@ -47,7 +51,8 @@ namespace {
 
 bool needsValue(const std::string& name) {
     return name == "--plugin" || name == "--outputs" || name == "--preset" || name == "--set" ||
-           name == "--block" || name == "--state-in" || name == "--state-out" || name == "--seconds";
+           name == "--block" || name == "--state-in" || name == "--state-out" || name == "--seconds" ||
+           name == "--strictness" || name == "--seed" || name == "--only";
 }
 
 bool applyOption(const std::string& name, const std::string& value, Options& out, std::string& error) {
@@ -79,6 +84,20 @@ bool applyOption(const std::string& name, const std::string& value, Options& out
         out.stateIn = value;
     } else if (name == "--state-out") {
         out.stateOut = value;
+    } else if (name == "--strictness") {
+        if (!parseInt(value, 1, 10, n)) {
+            error = "invalid --strictness value '" + value + "' (expected 1..10)";
+            return false;
+        }
+        out.strictness = static_cast<int>(n);
+    } else if (name == "--seed") {
+        if (!parseInt(value, 0, 0x7FFFFFFFL, n)) {
+            error = "invalid --seed value '" + value + "' (expected 0..2147483647)";
+            return false;
+        }
+        out.seed = n;
+    } else if (name == "--only") {
+        out.only = value;
     } else if (name == "--seconds") {
         char* end = nullptr;
         const double s = std::strtod(value.c_str(), &end);
@@ -99,7 +118,7 @@ bool checkOperands(const Options& out, std::string& error) {
         return false;
     }
     std::size_t wanted = 0;
-    if (out.command == "info") {
+    if (out.command == "info" || out.command == "validate") {
         wanted = 0;
     } else if (out.command == "process") {
         wanted = 2;

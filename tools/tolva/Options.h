@@ -8,7 +8,7 @@ namespace tolva {
 
 // The parsed command line of `tolva`.
 struct Options {
-    std::string command;                  // "info", "process", "presets", "demo-mix" or "" with help
+    std::string command;  // "info", "process", "presets", "demo-mix", "validate" or "" with help
     std::vector<std::string> positional;  // operands after the command
     std::string plugin;                   // --plugin LIB, empty: the library built beside tolva
     int outputs = 0;                      // --outputs N, 0: as many as the input has
@@ -20,6 +20,9 @@ struct Options {
     double seconds = 10.0;                                  // --seconds S (demo-mix)
     bool help = false;                                      // --help or -h
     bool quiet = false;                                     // --quiet: no progress bar and no summary line
+    int strictness = 5;                                     // --strictness N, 1..10 (validate)
+    long seed = -1;                                         // --seed N (validate), -1: from the clock
+    std::string only;                                       // --only GROUPS (validate), empty: all
 };
 
 // Parses argv into out. On a usage error returns false with a one-line reason in error.

@@ -37,6 +37,13 @@ public:
     }
 };
 
+// A client whose Client base is not its first: the Client sub-object does not start the block.
+struct Ledger {
+    virtual ~Ledger() = default;
+    double entries[5] = {};
+};
+class SecondBaseClient : public Ledger, public DiscreteClient {};
+
 struct Fixture : ::testing::Test {
     HostInstance host;
     aax::AAXClient* object = nullptr;
@@ -277,6 +284,16 @@ TEST_F(Fixture, ChunkRecordsAreReadAndWrittenOnlyWithinTheirSize) {
     EXPECT_EQ(small[sdk::kChunkHeaderSize], 0xEE);
     auto negative = record(-1);
     EXPECT_EQ(params->GetChunk(0x506B6974, asChunk(negative)), sdk::kErrorIncorrectSize);
+    // A host that gives room for GetChunkSize bytes but leaves the size field at 0 gets the chunk.
+    std::uint32_t size = 0;
+    ASSERT_EQ(params->GetChunkSize(0x506B6974, &size), 0);
+    auto unannounced = record(static_cast<std::int32_t>(size));
+    asChunk(unannounced)->size = 0;
+    ASSERT_EQ(params->GetChunk(0x506B6974, asChunk(unannounced)), 0);
+    EXPECT_EQ(asChunk(unannounced)->size, static_cast<std::int32_t>(size));
+    sdk::Boolean same = 0;
+    params->CompareActiveChunk(asChunk(unannounced), &same);
+    EXPECT_EQ(same, 1);
 
     // Failing loads change nothing: truncated, wrong magic, negative size.
     auto good = record(140);
@@ -361,4 +378,27 @@ TEST(AAXClientObjects, DiscreteStepsAndHostsWithoutDelegate) {
     object->Uninitialize();
     object->Release();
     EXPECT_EQ(host.refs, 1);
+}
+
+TEST(AAXClientObjects, FreesAClientWhoseClientBaseIsNotFirst) {
+    SecondBaseClient* client = pc::Client::create<SecondBaseClient>();
+    ASSERT_NE(static_cast<void*>(static_cast<pc::Client*>(client)), static_cast<void*>(client));
+    auto* object = plugkit::core::mallocNew<aax::AAXClient>(client);
+    EXPECT_EQ(object->pluginClient()->paramCount(), 2);
+    object->Release();  // frees the whole block, not the Client sub-object's address
+    EXPECT_EQ(aax::liveObjectCount(), 0);
+}
+
+TEST_F(Fixture, OutOfRangeHostValuesAreClampedForLogarithmicParameters) {
+    // Passed through, -1 would give a ratio of 1:100 (below 1) and 2 a crossover at 10 MHz.
+    TextOut text;
+    ASSERT_EQ(params->SetParameterNormalizedValue("3", -1.0), 0);  // Ratio L, 1 .. 100
+    params->GetParameterValueString("3", &text, 32);
+    EXPECT_EQ(text.text, "1.00");
+    ASSERT_EQ(params->SetParameterNormalizedValue("26", 2.0), 0);  // F3, 40 .. 20000 Hz
+    params->GetParameterValueString("26", &text, 32);
+    EXPECT_EQ(text.text, "20000.00");
+    EXPECT_DOUBLE_EQ(normalized("26"), 1.0);
+    params->UpdateParameterNormalizedValue("24", -5.0, 0);  // F1
+    EXPECT_DOUBLE_EQ(normalized("24"), 0.0);
 }

@@ -219,6 +219,20 @@ TEST_F(TolvaCliTest, BadInputFailsWithExit2AndLeavesTheOutputAlone) {
     { std::ofstream(path("junk.wav")) << "RIFF0000WAVEnot really audio"; }
     { std::ofstream(path("junk.state")) << "not a state chunk"; }
     auto truncatedState = std::string("\x0b\x20\xba\x92\0\0\0\0", 8);
+    // 16-bit stereo headers with sample rates no instance can run at.
+    for (const auto& [name, rate] : {std::pair{"absurd-rate.wav", 2147483647u}, {"4mhz.wav", 4000000u}}) {
+        std::ofstream f(path(name), std::ios::binary);
+        auto u32 = [&](uint32_t v) { f.write(reinterpret_cast<const char*>(&v), 4); };
+        auto u16 = [&](uint16_t v) { f.write(reinterpret_cast<const char*>(&v), 2); };
+        f << "RIFF";
+        u32(36 + 400);
+        f << "WAVEfmt ";
+        u32(16);
+        u16(1), u16(2), u32(rate), u32(rate * 4u), u16(4), u16(16);
+        f << "data";
+        u32(400);
+        f << std::string(400, '\0');
+    }
     { std::ofstream(path("short.state"), std::ios::binary) << truncatedState; }
 
     const std::vector<std::vector<std::string>> cases = {
@@ -240,6 +254,8 @@ TEST_F(TolvaCliTest, BadInputFailsWithExit2AndLeavesTheOutputAlone) {
         {"--frobnicate"},
         {"@junk.wav"},
         {"@three.wav"},
+        {"@absurd-rate.wav"},
+        {"@4mhz.wav"},
         {"@missing.wav"},
     };
     for (bool existing : {false, true}) {

@@ -214,6 +214,24 @@ TEST(JpegDecoder, TruncatedCorruptAndUnsupportedDataFailsCleanly) {
     Decoded d;
     d.pixels = decompress_jpeg_image_from_memory(huge, sizeof huge, &d.w, &d.h, &d.comps, 4);
     EXPECT_EQ(d.pixels, nullptr);
+    // A lone grey component with sampling factors other than 1x1 is an error.
+    Bytes grey = makeJpeg("-grayscale", 23, 17);
+    bool patched = false;
+    for (std::size_t i = 2; i + 8 < grey.size(); ++i)
+        if (grey[i] == 0xFF && (grey[i + 1] == 0xC0 || grey[i + 1] == 0xC1)) {
+            ASSERT_EQ(grey[i + 9], 1);      // one component
+            ASSERT_EQ(grey[i + 11], 0x11);  // at 1x1
+            Decoded plain;
+            decode(grey, 4, plain);
+            EXPECT_NE(plain.pixels, nullptr);
+            grey[i + 11] = 0x22;
+            Decoded g;
+            decode(grey, 4, g);
+            EXPECT_EQ(g.pixels, nullptr);
+            patched = true;
+            break;
+        }
+    EXPECT_TRUE(patched);
     // Sampling outside the supported set (chroma at 2x2) is an error.
     Bytes odd = makeJpeg("-sample 2x2,2x2,1x1");
     if (!odd.empty()) {

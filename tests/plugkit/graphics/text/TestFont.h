@@ -18,6 +18,11 @@ struct Options {
     int ascent = 800;
     int searchRange = 4;  // cmap format 4 binary-search field (4 is right for 2 segments)
     int locaEnd = -1;     // overrides the last loca entry (in half-bytes)
+    // A second character map of this format (2 or 14): the one the parser uses (a Windows full
+    // repertoire record after the BMP one) or an unused one (a Unicode record before it).
+    int extraCmapFormat = 0;
+    bool extraCmapUsed = false;
+    int compositeScale = 0;  // glyph 0 becomes glyph 1 scaled by this F2Dot14 value
 };
 
 inline void put16(Bytes& b, int v) {
@@ -52,15 +57,34 @@ inline Bytes build(const Options& o = {}) {
     for (int g = 0; g < 2; ++g) put16(hmtx, 1000), put16(hmtx, 0);
     tables.push_back({"hmtx", hmtx});
     Bytes cmap;
-    put16(cmap, 0), put16(cmap, 1), put16(cmap, 3), put16(cmap, 1), put32(cmap, 12);
+    Bytes extra;  // the extra subtable, placed after the format 4 one
+    if (o.extraCmapFormat == 2) {
+        put16(extra, 2), put16(extra, 6 + 512 + 8), put16(extra, 0);
+        extra.resize(extra.size() + 512 + 8, 0);  // every high byte to sub-header 0, which maps nothing
+    } else if (o.extraCmapFormat == 14) {
+        put16(extra, 14), put32(extra, 10), put32(extra, 0);  // no variation selectors
+    }
+    const int records = extra.empty() ? 1 : 2;
+    const uint32_t format4At = 4 + 8u * records, extraAt = format4At + 32;
+    put16(cmap, 0), put16(cmap, records);
+    if (!extra.empty() && !o.extraCmapUsed) put16(cmap, 0), put16(cmap, 5), put32(cmap, extraAt);
+    put16(cmap, 3), put16(cmap, 1), put32(cmap, format4At);
+    if (!extra.empty() && o.extraCmapUsed) put16(cmap, 3), put16(cmap, 10), put32(cmap, extraAt);
     put16(cmap, 4), put16(cmap, 32), put16(cmap, 0), put16(cmap, 4), put16(cmap, o.searchRange),
         put16(cmap, 1), put16(cmap, 0);
     put16(cmap, 'A'), put16(cmap, 0xFFFF), put16(cmap, 0);  // ends, pad
     put16(cmap, 'A'), put16(cmap, 0xFFFF);                  // starts
     put16(cmap, 1 - 'A'), put16(cmap, 1);                   // deltas
     put16(cmap, 0), put16(cmap, 0);                         // range offsets
+    cmap.insert(cmap.end(), extra.begin(), extra.end());
     tables.push_back({"cmap", cmap});
     Bytes glyf;
+    if (o.compositeScale) {  // glyph 0: glyph 1 with a scale, byte offsets (0, 0)
+        put16(glyf, -1), put16(glyf, 0), put16(glyf, -200), put16(glyf, 1000), put16(glyf, o.ascent);
+        put16(glyf, 0x0002 | 0x0008), put16(glyf, 1), glyf.push_back(0), glyf.push_back(0);
+        put16(glyf, o.compositeScale);
+    }
+    const int glyph1At = static_cast<int>(glyf.size() / 2);
     if (o.compositeCycle) {
         put16(glyf, -1), put16(glyf, 0), put16(glyf, -200), put16(glyf, 1000), put16(glyf, o.ascent);
         put16(glyf, 0x0002), put16(glyf, 1), glyf.push_back(0), glyf.push_back(0);  // xy offsets (bytes)
@@ -74,7 +98,7 @@ inline Bytes build(const Options& o = {}) {
     if (glyf.size() & 1) glyf.push_back(0);
     tables.push_back({"glyf", glyf});
     Bytes loca;
-    put16(loca, 0), put16(loca, 0),
+    put16(loca, 0), put16(loca, glyph1At),
         put16(loca, o.locaEnd >= 0 ? o.locaEnd : static_cast<int>(glyf.size() / 2));
     tables.push_back({"loca", loca});
     if (o.kernAA) {

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <limits>
+#include <type_traits>
 #include <vector>
 
 #include "TestFont.h"
@@ -53,10 +56,11 @@ TEST(Font, EmbeddedFontLoadsWithItsHeaderMetrics) {
     EXPECT_EQ(f->lineGap(), 0);
     // x-height of Vera Sans Bold is 1120 units: 1120 * 24 / 2384.
     EXPECT_NEAR(f->getHeightOfx(24), 11.275f, 0.01f);
-    // The constructor accepts the same bytes.
-    Font direct(vera.data, vera.size);
-    EXPECT_EQ(direct.ascent(), 1901);
 }
+
+// Bytes that are not a usable font are an error the caller sees: there is no constructor that
+// could only give up on them.
+static_assert(!std::is_constructible_v<Font, const unsigned char*, std::size_t>);
 
 TEST(Font, Utf8DecodingReplacesEveryInvalidSequence) {
     struct Case {
@@ -152,7 +156,44 @@ TEST(Font, CorruptBytesFailAtLoad) {
     }
 }
 
-TEST(FontDeathTest, ConstructorTreatsUnusableBytesAsFatal) {
-    const unsigned char junk[64] = {1, 2, 3};
-    EXPECT_DEATH({ Font f(junk, sizeof junk); }, "fatal error");
+TEST(Font, TheCheckRefusesExactlyWhatTheParserCannotRead) {
+    // The character map the parser uses must be one it can look up; format 2 it cannot.
+    const auto used2 = testfont::build({.extraCmapFormat = 2, .extraCmapUsed = true});
+    EXPECT_EQ(FontHolder{Font::tryCreate(used2.data(), used2.size())}.font, nullptr);
+    // Maps the parser does not use are not its concern: an unused variation-sequence map.
+    for (int format : {14, 2}) {
+        const auto unused = testfont::build({.extraCmapFormat = format});
+        FontHolder f{Font::tryCreate(unused.data(), unused.size())};
+        ASSERT_NE(f.font, nullptr) << format;
+        EXPECT_EQ(f->measureText("A", 10, 0), Box(0, -8, 10, 2));
+    }
+    // A component scaled slightly above 1 keeps every coordinate well within the parser's range.
+    const auto scaled = testfont::build({.compositeScale = 0x4100});  // 1.015625
+    FontHolder f{Font::tryCreate(scaled.data(), scaled.size())};
+    ASSERT_NE(f.font, nullptr);
+    const auto placed = layout(*f.font, "z", 10, 0, 0, 0);  // the missing glyph is the composite
+    ASSERT_EQ(placed.size(), 1u);
+    EXPECT_EQ(placed[0].box, Box(0, -8, 10, 2));  // the box its header gives
+}
+
+TEST(Font, LayoutIsSafeForAnyNumber) {
+    const auto bytes = testfont::build();
+    FontHolder f{Font::tryCreate(bytes.data(), bytes.size())};
+    ASSERT_NE(f.font, nullptr);
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    for (float size : {nan, inf, -inf, 0.0f, -10.0f, 1e30f}) {
+        EXPECT_EQ(f->measureText("AA", size, 0), Box(0, 0, 0, 0)) << size;
+        EXPECT_TRUE(layout(*f.font, "AA", size, 0, 0, 0).empty()) << size;
+    }
+    // A position or spacing that is not a number counts as 0; huge ones are clamped.
+    const auto atZero = layout(*f.font, "AA", 10, 0, 0, 0);
+    const auto atNaN = layout(*f.font, "AA", 10, nan, nan, nan);
+    ASSERT_EQ(atNaN.size(), 2u);
+    EXPECT_EQ(atNaN[1].box, atZero[1].box);
+    for (float far : {1e30f, -1e30f, inf, -inf}) {
+        for (const auto& p : layout(*f.font, "AA", Font::kMaxSizePx, far, far, far)) {
+            EXPECT_LE(std::abs(static_cast<double>(p.box.min.x)), 2.0 * Font::kMaxPixel);
+            EXPECT_LE(std::abs(static_cast<double>(p.box.max.y)), 2.0 * Font::kMaxPixel);
+        }
+    }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <limits>
 #include <thread>
 #include <vector>
 
@@ -49,6 +50,7 @@ bool samePixels(const Canvas& a, const Canvas& b, int ax, int bx, int w) {
 struct FontHolder {
     Font* font;
     explicit FontHolder(const testfont::Bytes& b) : font(Font::tryCreate(b.data(), b.size())) {}
+    explicit FontHolder(Font* f) : font(f) {}
     ~FontHolder() { plugkit::core::destroyFree(font); }
 };
 
@@ -125,7 +127,9 @@ TEST(FillText, EqualShiftsShareOneCacheEntry) {
 }
 
 TEST(FillText, ClipsAtTheTargetEdgesWithoutMovingTheGlyphs) {
-    Font vera(tolva::resources::VeraBd_ttf.data, tolva::resources::VeraBd_ttf.size);
+    FontHolder held(Font::tryCreate(tolva::resources::VeraBd_ttf.data, tolva::resources::VeraBd_ttf.size));
+    ASSERT_NE(held.font, nullptr);
+    Font& vera = *held.font;
     Canvas clipped(60, 24), whole(90, 24);
     fillText(clipped.ref(), vera, "W@g", 16, 0, white, -5.25f, 17);
     fillText(whole.ref(), vera, "W@g", 16, 0, white, 24.75f, 17);  // 30 px further right
@@ -139,7 +143,9 @@ TEST(FillText, ClipsAtTheTargetEdgesWithoutMovingTheGlyphs) {
 }
 
 TEST(FillText, CropDrawsLikeAnImageOfItsSizeAndStaysInside) {
-    Font vera(tolva::resources::VeraBd_ttf.data, tolva::resources::VeraBd_ttf.size);
+    FontHolder held(Font::tryCreate(tolva::resources::VeraBd_ttf.data, tolva::resources::VeraBd_ttf.size));
+    ASSERT_NE(held.font, nullptr);
+    Font& vera = *held.font;
     Canvas big(100, 60), small(30, 20), reference(100, 60);
     fillText(crop(big.ref(), Box(40, 20, 70, 40)), vera, "8.5 kHz", 14, 0, white, 15, 10,
              HorizontalAlignment::center, VerticalAlignment::center);
@@ -154,7 +160,9 @@ TEST(FillText, CropDrawsLikeAnImageOfItsSizeAndStaysInside) {
 }
 
 TEST(FillText, InvalidUtf8DrawsLikeTheReplacementCharacter) {
-    Font vera(tolva::resources::VeraBd_ttf.data, tolva::resources::VeraBd_ttf.size);
+    FontHolder held(Font::tryCreate(tolva::resources::VeraBd_ttf.data, tolva::resources::VeraBd_ttf.size));
+    ASSERT_NE(held.font, nullptr);
+    Font& vera = *held.font;
     Canvas a(60, 30), b(60, 30);
     fillText(a.ref(), vera,
              "a\xFF"
@@ -169,7 +177,9 @@ TEST(FillText, InvalidUtf8DrawsLikeTheReplacementCharacter) {
 }
 
 TEST(FillText, ConcurrentDrawsWithOneFontMatchSerialDraws) {
-    Font vera(tolva::resources::VeraBd_ttf.data, tolva::resources::VeraBd_ttf.size);
+    FontHolder held(Font::tryCreate(tolva::resources::VeraBd_ttf.data, tolva::resources::VeraBd_ttf.size));
+    ASSERT_NE(held.font, nullptr);
+    Font& vera = *held.font;
     const char* labels[] = {"Threshold", "Ratio 4.0:1", "Attack 12 ms", "Release 150 ms"};
     std::deque<Canvas> serial, parallel;
     for (int i = 0; i < 4; ++i) {
@@ -177,10 +187,12 @@ TEST(FillText, ConcurrentDrawsWithOneFontMatchSerialDraws) {
         parallel.emplace_back(120, 24);
     }
     {
-        Font fresh(tolva::resources::VeraBd_ttf.data, tolva::resources::VeraBd_ttf.size);
+        FontHolder fresh(
+            Font::tryCreate(tolva::resources::VeraBd_ttf.data, tolva::resources::VeraBd_ttf.size));
+        ASSERT_NE(fresh.font, nullptr);
         for (int i = 0; i < 4; ++i)
             for (int k = 0; k < 8; ++k)
-                fillText(serial[i].ref(), fresh, labels[i], 13 + k % 2, 0, white, 3 + k * 0.125f, 17);
+                fillText(serial[i].ref(), *fresh.font, labels[i], 13 + k % 2, 0, white, 3 + k * 0.125f, 17);
     }
     std::vector<std::thread> threads;
     for (int i = 0; i < 4; ++i)
@@ -190,4 +202,22 @@ TEST(FillText, ConcurrentDrawsWithOneFontMatchSerialDraws) {
         });
     for (auto& t : threads) t.join();
     for (int i = 0; i < 4; ++i) EXPECT_TRUE(samePixels(serial[i], parallel[i], 0, 0, 120)) << labels[i];
+}
+
+TEST(FillText, PositionsAndSizesThatAreNotNumbersDrawSafely) {
+    const auto bytes = testfont::build({.ascent = 1000});
+    FontHolder f(bytes);
+    ASSERT_NE(f.font, nullptr);
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    Canvas atZero(40, 30), atNaN(40, 30);
+    fillText(atZero.ref(), *f.font, "A", 12, 0, white, 0, 12);
+    fillText(atNaN.ref(), *f.font, "A", 12, nan, white, nan, 12);  // counts as 0
+    EXPECT_TRUE(samePixels(atZero, atNaN, 0, 0, 40));
+    Canvas untouched(40, 30);
+    for (float v : {inf, -inf, 1e30f, -1e30f}) {
+        fillText(untouched.ref(), *f.font, "AA", 12, 0, white, v, v, HorizontalAlignment::center,
+                 VerticalAlignment::center);
+        fillText(untouched.ref(), *f.font, "AA", v, v, white, 5, 5);
+    }
+    EXPECT_EQ(untouched.touched(), Box(1 << 20, 1 << 20, -(1 << 20), -(1 << 20)));  // nothing drawn
 }
