@@ -242,21 +242,12 @@ float BlockHost::control(const std::string& symbol) const {
     return p ? p->value : NAN;
 }
 
-std::vector<std::string> BlockHost::presetURIs() const {
-    std::vector<std::string> out;
-    for (const LilvNode* node : impl_->presets()) {
-        out.emplace_back(lilv_node_as_uri(node));
-        lilv_node_free(const_cast<LilvNode*>(node));
-    }
-    return out;
-}
-
-std::vector<std::string> BlockHost::presetLabels() const {
-    std::vector<std::string> out;
+std::vector<std::pair<std::string, std::string>> BlockHost::presets() const {
+    std::vector<std::pair<std::string, std::string>> out;
     LilvNode* label = lilv_new_uri(impl_->world, LILV_NS_RDFS "label");
     for (const LilvNode* node : impl_->presets()) {
         LilvNode* text = lilv_world_get(impl_->world, node, label, nullptr);
-        out.emplace_back(text ? lilv_node_as_string(text) : "");
+        out.emplace_back(lilv_node_as_uri(node), text ? lilv_node_as_string(text) : "");
         lilv_node_free(text);
         lilv_node_free(const_cast<LilvNode*>(node));
     }
@@ -298,11 +289,9 @@ const void* getPortValue(const char* symbol, void* user, std::uint32_t* size, st
 
 bool BlockHost::applyPreset(const std::string& labelOrURI, std::string& error) {
     Impl& m = *impl_;
-    const std::vector<std::string> labels = presetLabels();
-    const std::vector<std::string> uris = presetURIs();
-    for (std::size_t i = 0; i < uris.size(); ++i) {
-        if (labels[i] != labelOrURI && uris[i] != labelOrURI) continue;
-        LilvNode* node = lilv_new_uri(m.world, uris[i].c_str());
+    for (const auto& [uri, label] : presets()) {
+        if (label != labelOrURI && uri != labelOrURI) continue;
+        LilvNode* node = lilv_new_uri(m.world, uri.c_str());
         LilvState* state = lilv_state_new_from_world(m.world, &m.map, node);
         lilv_node_free(node);
         if (!state) break;

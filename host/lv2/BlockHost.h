@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace host::lv2 {
@@ -31,9 +32,8 @@ public:
     // Value of a control port (input or output); NaN when there is none.
     float control(const std::string& symbol) const;
 
-    // Presets related to the plug-in: labels, and URIs in the same order.
-    std::vector<std::string> presetLabels() const;
-    std::vector<std::string> presetURIs() const;
+    // Presets related to the plug-in: (URI, label) pairs.
+    std::vector<std::pair<std::string, std::string>> presets() const;
     // Applies the preset with that label or URI (port values and state). False when unknown.
     bool applyPreset(const std::string& labelOrURI, std::string& error);
 

@@ -60,9 +60,7 @@ int listVariants(const client::Client& client, const char* baseURI, Variant* out
             written = std::snprintf(v.uri, sizeof v.uri, "%s", baseURI);
         } else {
             char slug[Variant::kMaxLabel];
-            portSymbol(v.label, slug, sizeof slug);
-            for (char* c = slug; *c; ++c)
-                if (*c == '_') *c = '-';
+            uriSlug(v.label, slug, sizeof slug);
             written = std::snprintf(v.uri, sizeof v.uri, "%s/%s", baseURI, slug);
         }
         if (written < 0 || written >= static_cast<int>(sizeof v.uri)) continue;
@@ -90,6 +88,15 @@ void portSymbol(const char* name, char* out, std::size_t size) {
     }
     if (n == 0 && size > 1) out[n++] = 'p';
     out[n] = '\0';
+}
+
+void uriSlug(const char* name, char* out, std::size_t size) {
+    if (!out || size == 0) return;
+    portSymbol(name, out, size);
+    const char* from = out[0] == '_' ? out + 1 : out;  // no digit guard in a path
+    char* to = out;
+    for (; *from; ++from) *to++ = *from == '_' ? '-' : *from;
+    *to = '\0';
 }
 
 void stateKeyURI(const char* baseURI, char* out, std::size_t size) {

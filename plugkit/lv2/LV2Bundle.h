@@ -53,6 +53,10 @@ int listVariants(const client::Client& client, const char* baseURI, Variant* out
 // never starting with a digit ("Threshold L" gives "threshold_l"). Empty names give "p".
 void portSymbol(const char* name, char* out, std::size_t size);
 
+// [any thread] URI path segment made from a name: lower case letters and digits joined by single
+// hyphens ("4-Band Limit" gives "4-band-limit").
+void uriSlug(const char* name, char* out, std::size_t size);
+
 // [any thread] Key of the state chunk in LV2 state: baseURI + "#state".
 void stateKeyURI(const char* baseURI, char* out, std::size_t size);
 

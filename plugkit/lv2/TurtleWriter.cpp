@@ -67,12 +67,6 @@ const char* unitFor(const char* label) {
     return nullptr;
 }
 
-void slug(const char* name, char* out, std::size_t size) {
-    portSymbol(name, out, size);
-    for (char* c = out; *c; ++c)
-        if (*c == '_') *c = '-';
-}
-
 }  // namespace
 
 TurtleWriter::TurtleWriter(client::Client& client, BundleInfo bundle, const char* pluginFile)
@@ -94,9 +88,9 @@ bool TurtleWriter::checkSymbols() const {
     }
     client::PresetBank* bank = client_.presetBank();
     for (int i = 0; bank && i < bank->presetCount(); ++i) {
-        slug(bank->preset(i)->name(), a, sizeof a);
+        uriSlug(bank->preset(i)->name(), a, sizeof a);
         for (int j = 0; j < i; ++j) {
-            slug(bank->preset(j)->name(), b, sizeof b);
+            uriSlug(bank->preset(j)->name(), b, sizeof b);
             if (std::strcmp(a, b) == 0) return false;
         }
     }
@@ -105,7 +99,7 @@ bool TurtleWriter::checkSymbols() const {
 
 void TurtleWriter::presetURI(int index, char* out, int size) const {
     char s[kSymbolSize];
-    slug(client_.presetBank()->preset(index)->name(), s, sizeof s);
+    uriSlug(client_.presetBank()->preset(index)->name(), s, sizeof s);
     std::snprintf(out, static_cast<std::size_t>(size), "%s/presets/%s", bundle_.uri, s);
 }
 

@@ -33,7 +33,8 @@ int list(const std::string& uri) {
     std::printf("audio: %d in, %d out\ncontrols:\n", host.audioInputs(), host.audioOutputs());
     for (const std::string& s : host.controlSymbols()) std::printf("  %s = %g\n", s.c_str(), host.control(s));
     std::printf("presets:\n");
-    for (const std::string& p : host.presetLabels()) std::printf("  \"%s\"\n", p.c_str());
+    for (const auto& [uri, label] : host.presets())
+        std::printf("  \"%s\" <%s>\n", label.c_str(), uri.c_str());
     return 0;
 }
 
