@@ -1,5 +1,6 @@
 #include "plugkit/lv2/LV2Plugin.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -74,8 +75,9 @@ void LV2Plugin::applyControlPorts() noexcept {
         if (!controls_[i]) continue;
         const float v = *controls_[i];
         const std::uint32_t bits = bitsOf(v);
-        if (bits == lastControlBits_[i]) continue;
-        lastControlBits_[i] = bits;
+        std::atomic_ref<std::uint32_t> last(lastControlBits_[i]);
+        if (bits == last.load(std::memory_order_relaxed)) continue;
+        last.store(bits, std::memory_order_relaxed);
         // A NaN leaves the parameter as it was; infinities are clamped like any out-of-range value.
         if (!std::isnan(v)) client_->param(static_cast<int>(i))->storePlainFromAudio(static_cast<double>(v));
     }
@@ -145,9 +147,20 @@ void LV2Plugin::bypassSlice(std::uint32_t offset, int frames) noexcept {
     }
 }
 
+void LV2Plugin::takePendingControlPorts() noexcept {
+    for (std::size_t i = 0; i < controls_.size(); ++i) {
+        if (!controls_[i]) continue;
+        const float v = *controls_[i];
+        std::atomic_ref<std::uint32_t> last(lastControlBits_[i]);
+        if (bitsOf(v) == last.load(std::memory_order_relaxed) || std::isnan(v)) continue;
+        client_->param(static_cast<int>(i))->storePlainFromAudio(static_cast<double>(v));
+    }
+}
+
 LV2_State_Status LV2Plugin::save(LV2_State_Store_Function store, LV2_State_Handle handle) {
     if (!map_) return LV2_STATE_ERR_NO_FEATURE;
     if (!store || !client_->presetBank()) return LV2_STATE_ERR_UNKNOWN;
+    takePendingControlPorts();
     client::ChunkBytes chunk = client_->presetBank()->getStateChunkFromCurrentState();
     if (chunk.empty()) return LV2_STATE_ERR_UNKNOWN;
     return store(handle, stateKey_, chunk.data(), chunk.size(), chunkType_,

@@ -20,8 +20,9 @@ namespace plugkit::lv2 {
 // is kept until the host moves a port. The enabled port bypasses, the latency port reports the
 // client's latency, the state is the client's state chunk under one key.
 //
-// Threads: the constructor, activate, deactivate, save and restore run in LV2's instantiation
-// class (never concurrently with run); connectPort and run on the audio thread.
+// Threads: the constructor, activate, deactivate and restore run in LV2's instantiation class
+// (never concurrently with run); save may run concurrently with run; connectPort and run on the
+// audio thread.
 class LV2Plugin {
 public:
     // Host blocks are processed in slices of at most this many frames through the input copy,
@@ -44,7 +45,9 @@ public:
     // whatever the calling thread's mode; no allocation, lock or system call.
     void run(std::uint32_t frames) noexcept;
 
-    // [host thread] LV2 state: the client's state chunk as one atom:Chunk property. Restore
+    // [host thread] LV2 state: the client's state chunk as one atom:Chunk property. Save may run
+    // while run() does: it first takes the port values that run() has not applied yet (a host may
+    // save right after moving a port), so the chunk holds what the next block will use. Restore
     // changes nothing when the property is missing, of another type or not a valid chunk.
     LV2_State_Status save(LV2_State_Store_Function store, LV2_State_Handle handle);
     LV2_State_Status restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle);
@@ -57,6 +60,7 @@ public:
 private:
     void applyControlPorts() noexcept;
     void readEnabledPort() noexcept;
+    void takePendingControlPorts() noexcept;
     void processSlice(std::uint32_t offset, int frames) noexcept;
     void bypassSlice(std::uint32_t offset, int frames) noexcept;
 
@@ -71,7 +75,8 @@ private:
     bool bypassed_ = false;
     std::uint32_t lastEnabledBits_;
     core::Vec<const float*> controls_;          // parameter ports
-    core::Vec<std::uint32_t> lastControlBits_;  // value of each port at the last run, as bits
+    // Value of each port at the last run, as bits; written by run(), read by save() (atomic_ref).
+    core::Vec<std::uint32_t> lastControlBits_;
     const float* enabledPort_ = nullptr;
     float* latencyPort_ = nullptr;
     core::Vec<const float*> audioIn_;
