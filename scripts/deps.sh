@@ -8,6 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libstb-dev libsndfile1-dev libx11-dev ttf-bitstream-vera
   clang libclang-rt-14-dev libjpeg-turbo-progs xxd
+  lv2-dev liblilv-dev lilv-utils ardour sox
+  lsp-plugins-lv2 calf-plugins zam-plugins
 )
 
 missing=()
