@@ -34,6 +34,9 @@ LV2Plugin::LV2Plugin(client::Client* client, PortLayout ports, double sampleRate
                      const LV2_Feature* const* features)
     : client_(client), ports_(ports), sampleRate_(sampleRate), lastEnabledBits_(kNeverSeen) {
     latency_ = static_cast<float>(client_->latencySamples(sampleRate_));
+    const double fade = std::round(kFadeSeconds * sampleRate_);
+    fadeFrames_ = fade < 1.0 ? 1 : (fade > 1e6 ? 1000000 : static_cast<int>(fade));
+    fadePosition_ = fadeFrames_;
     map_ = static_cast<LV2_URID_Map*>(const_cast<void*>(findFeature(features, LV2_URID__map)));
     if (map_ && map_->map) {
         stateKey_ = map_->map(map_->handle, stateKey);
@@ -91,8 +94,12 @@ void LV2Plugin::readEnabledPort() noexcept {
     const float v = *enabledPort_;
     const std::uint32_t bits = bitsOf(v);
     if (bits == lastEnabledBits_) return;
+    const bool first = lastEnabledBits_ == kNeverSeen;
     lastEnabledBits_ = bits;
-    if (!std::isnan(v)) bypassed_ = !(v >= 0.5f);
+    if (std::isnan(v)) return;
+    bypassed_ = !(v >= 0.5f);
+    // The first value is where the instance starts, without a fade.
+    if (first) fadePosition_ = bypassed_ ? 0 : fadeFrames_;
 }
 
 void LV2Plugin::run(std::uint32_t frames) noexcept {
@@ -112,7 +119,10 @@ void LV2Plugin::run(std::uint32_t frames) noexcept {
     while (done < frames) {
         const std::uint32_t left = frames - done;
         const int n = left < static_cast<std::uint32_t>(kSliceFrames) ? static_cast<int>(left) : kSliceFrames;
-        if (bypassed_)
+        const int target = bypassed_ ? 0 : fadeFrames_;
+        if (fadePosition_ != target)
+            fadeSlice(done, n, target);
+        else if (bypassed_)
             bypassSlice(done, n);
         else
             processSlice(done, n);
@@ -154,6 +164,31 @@ void LV2Plugin::takePendingControlPorts() noexcept {
         std::atomic_ref<std::uint32_t> last(lastControlBits_[i]);
         if (bitsOf(v) == last.load(std::memory_order_relaxed) || std::isnan(v)) continue;
         client_->param(static_cast<int>(i))->storePlainFromAudio(static_cast<double>(v));
+    }
+}
+
+void LV2Plugin::fadeSlice(std::uint32_t offset, int frames, int target) noexcept {
+    // The processed signal and the input are mixed with a linear gain that moves one step per frame
+    // towards the target; frames at either end take the pure signal, so a finished fade leaves the
+    // output exactly as processing or bypassing gives it.
+    processSlice(offset, frames);
+    const int step = target > fadePosition_ ? 1 : -1;
+    const float scale = 1.0f / static_cast<float>(fadeFrames_);
+    const std::size_t inputs = audioIn_.size();
+    for (int i = 0; i < frames; ++i) {
+        if (fadePosition_ != target) fadePosition_ += step;
+        const float wet = static_cast<float>(fadePosition_) * scale;
+        for (std::size_t c = 0; c < audioOut_.size(); ++c) {
+            float* out = audioOut_[c] + offset + static_cast<std::uint32_t>(i);
+            const float dry =
+                inputs == 0
+                    ? 0.0f
+                    : inputCopy_[(c < inputs ? c : inputs - 1) * kSliceFrames + static_cast<std::size_t>(i)];
+            if (fadePosition_ == 0)
+                *out = dry;
+            else if (fadePosition_ < fadeFrames_)
+                *out = dry + wet * (*out - dry);
+        }
     }
 }
 

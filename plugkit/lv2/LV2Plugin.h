@@ -17,7 +17,9 @@ namespace plugkit::lv2 {
 // One LV2 instance around one plug-in client. Control ports are the host's word on the parameters:
 // run() stores a port's value into its parameter whenever the port changed since the last run
 // (NaN ignored, other values clamped to the parameter's range), so a state restored between runs
-// is kept until the host moves a port. The enabled port bypasses, the latency port reports the
+// is kept until the host moves a port. The enabled port bypasses (output c carries input c, or the
+// last input), fading over kFadeSeconds between processed and bypassed sound after the first run;
+// the latency port reports the
 // client's latency, the state is the client's state chunk under one key.
 //
 // Threads: the constructor, activate, deactivate and restore run in LV2's instantiation class
@@ -28,6 +30,8 @@ public:
     // Host blocks are processed in slices of at most this many frames through the input copy,
     // which makes in-place processing (an output buffer that is an input buffer) safe.
     static constexpr int kSliceFrames = 1024;
+    // Length of the cross-fade when the enabled port switches.
+    static constexpr double kFadeSeconds = 0.01;
 
     // [host thread] Takes ownership of client. stateKey is the URI of the state property (copied).
     // urid:map is looked up in features; without it, save and restore report a missing feature.
@@ -63,6 +67,7 @@ private:
     void takePendingControlPorts() noexcept;
     void processSlice(std::uint32_t offset, int frames) noexcept;
     void bypassSlice(std::uint32_t offset, int frames) noexcept;
+    void fadeSlice(std::uint32_t offset, int frames, int target) noexcept;
 
     client::Client* client_;
     PortLayout ports_;
@@ -73,8 +78,10 @@ private:
     LV2_URID chunkType_ = 0;
     bool needsReset_ = true;
     bool bypassed_ = false;
+    int fadeFrames_ = 1;
+    int fadePosition_ = 1;  // 0 bypassed .. fadeFrames_ processed
     std::uint32_t lastEnabledBits_;
-    core::Vec<const float*> controls_;          // parameter ports
+    core::Vec<const float*> controls_;  // parameter ports
     // Value of each port at the last run, as bits; written by run(), read by save() (atomic_ref).
     core::Vec<std::uint32_t> lastControlBits_;
     const float* enabledPort_ = nullptr;

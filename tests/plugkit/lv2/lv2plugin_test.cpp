@@ -115,6 +115,23 @@ TEST(LV2Plugin, InPlaceBuffersAndBypass) {
     bypassed.run(kBlock);
     EXPECT_EQ(std::memcmp(bypassed.out(1), bypassed.in(1), kBlock * sizeof(float)), 0);
 
+    // Switched while running: a 10 ms fade (480 frames at 48 kHz), then exactly the input; and back.
+    Instance toggled;
+    lv2test::setDefaults(toggled);
+    render(toggled, 2);
+    toggled.controls[Instance::kEnabled] = 0.0f;
+    lv2test::fillSignal(toggled, kBlock, 9);
+    toggled.run(kBlock);
+    EXPECT_NE(toggled.out(0)[0], toggled.in(0)[0]);
+    EXPECT_NE(toggled.out(1)[240], toggled.in(1)[240]);
+    for (int c = 0; c < 2; ++c)
+        EXPECT_EQ(std::memcmp(toggled.out(c) + 480, toggled.in(c) + 480, (kBlock - 480) * sizeof(float)), 0);
+    toggled.controls[Instance::kEnabled] = 1.0f;
+    lv2test::fillSignal(toggled, kBlock, 10);
+    toggled.run(kBlock);
+    EXPECT_NEAR(toggled.out(0)[0], toggled.in(0)[0], 0.01f);  // 1/480 of the processed sound
+    EXPECT_NE(toggled.out(0)[0], toggled.in(0)[0]);
+
     const LV2_Descriptor* monoToStereo = plugkit::lv2::descriptorAt(2);
     const LV2_Feature* none[] = {nullptr};
     LV2_Handle h = monoToStereo->instantiate(monoToStereo, 44100.0, "", none);
