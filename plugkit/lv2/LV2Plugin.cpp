@@ -144,16 +144,14 @@ void LV2Plugin::processSlice(std::uint32_t offset, int frames) noexcept {
 }
 
 void LV2Plugin::bypassSlice(std::uint32_t offset, int frames) noexcept {
-    // Output c carries input c, or the last input when there are fewer inputs (mono to stereo
-    // gives the mono signal on both sides). memmove: an output may be its input.
+    // Output c carries input c; outputs without an input are silent, as they are when processing.
+    // memmove: an output may be its input.
     const std::size_t bytes = static_cast<std::size_t>(frames) * sizeof(float);
     for (std::size_t c = 0; c < audioOut_.size(); ++c) {
-        if (audioIn_.empty()) {
+        if (c < audioIn_.size())
+            std::memmove(audioOut_[c] + offset, audioIn_[c] + offset, bytes);
+        else
             std::memset(audioOut_[c] + offset, 0, bytes);
-            continue;
-        }
-        const std::size_t from = c < audioIn_.size() ? c : audioIn_.size() - 1;
-        std::memmove(audioOut_[c] + offset, audioIn_[from] + offset, bytes);
     }
 }
 

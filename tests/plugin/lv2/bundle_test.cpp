@@ -243,6 +243,9 @@ TEST_F(BundleTest, RendersEqualTolvaProcess) {
          "--preset 'Soft Master' --set auto_gain=1 --block 1", stereo, kURI},
         {"--preset '4-Band Limit'", "", "--preset '4-Band Limit' --block 333", mono, kURI + "/mono"},
         {"--bypass", "-c enabled 0", "--set enabled=0", stereo, kURI},
+        {"--outputs 2 --set 'Gain L=6'", "-c gain_l 6", "--set gain_l=6", mono, kURI + "/mono-to-stereo"},
+        {"--outputs 1 --set 'Attack H=3'", "-c attack_h 3", "--set attack_h=3", stereo,
+         kURI + "/stereo-to-mono"},
     };
     int k = 0;
     for (const Case& c : cases) {
