@@ -178,10 +178,7 @@ void LV2Plugin::fadeSlice(std::uint32_t offset, int frames, int target) noexcept
         const float wet = static_cast<float>(fadePosition_) * scale;
         for (std::size_t c = 0; c < audioOut_.size(); ++c) {
             float* out = audioOut_[c] + offset + static_cast<std::uint32_t>(i);
-            const float dry =
-                inputs == 0
-                    ? 0.0f
-                    : inputCopy_[(c < inputs ? c : inputs - 1) * kSliceFrames + static_cast<std::size_t>(i)];
+            const float dry = c < inputs ? inputCopy_[c * kSliceFrames + static_cast<std::size_t>(i)] : 0.0f;
             if (fadePosition_ == 0)
                 *out = dry;
             else if (fadePosition_ < fadeFrames_)
