@@ -25,6 +25,8 @@ private:
     core::FPStateGuard fpState_;
 };
 
+constexpr double kMaxSampleRate = 1.0e7;
+
 struct LayoutDescriptor {
     LV2_Descriptor lv2;
     Variant variant;
@@ -115,7 +117,8 @@ LV2_Handle instantiate(const LV2_Descriptor* descriptor, double sampleRate, cons
                        const LV2_Feature* const* features) {
     EntryGuard guard;
     const LayoutDescriptor* layout = findLayout(descriptor);
-    if (!layout || !std::isfinite(sampleRate) || !(sampleRate > 0.0)) return nullptr;
+    // Rates outside 1 Hz .. 10 MHz (NaN included) are refused rather than fed to the filters.
+    if (!layout || !(sampleRate >= 1.0 && sampleRate <= kMaxSampleRate)) return nullptr;
     client::Client* client = plugkitCreateClient();
     if (!client) return nullptr;
     // The layout was read from a client of the same kind; a client that disagrees is refused.

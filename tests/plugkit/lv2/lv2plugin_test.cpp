@@ -57,6 +57,7 @@ TEST(LV2Plugin, OneDescriptorPerLayoutAndInstantiationChecksItsInput) {
     const LV2_Feature* none[] = {nullptr};
     EXPECT_EQ(d->instantiate(d, 0.0, "", none), nullptr);
     EXPECT_EQ(d->instantiate(d, static_cast<double>(kNaN), "", none), nullptr);
+    EXPECT_EQ(d->instantiate(d, 1e300, "", none), nullptr);
     LV2_Descriptor copy = *d;  // not one of ours: the layout behind it is unknown
     EXPECT_EQ(copy.instantiate(&copy, 48000.0, "", none), nullptr);
     EXPECT_EQ(d->extension_data("urn:unknown"), nullptr);
