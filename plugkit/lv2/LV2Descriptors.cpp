@@ -1,6 +1,5 @@
 #include "plugkit/lv2/LV2Descriptors.h"
 
-#include <cmath>
 #include <cstring>
 
 #include "lv2/state/state.h"
