@@ -17,10 +17,10 @@ namespace plugkit::lv2 {
 // One LV2 instance around one plug-in client. Control ports are the host's word on the parameters:
 // run() stores a port's value into its parameter whenever the port changed since the last run
 // (NaN ignored, other values clamped to the parameter's range), so a state restored between runs
-// is kept until the host moves a port. The enabled port bypasses (output c carries input c; an
-// output without an input is silent, as when processing), fading over kFadeSeconds between processed and bypassed sound after the first run;
-// the latency port reports the
-// client's latency, the state is the client's state chunk under one key.
+// is kept until the host moves a port. The enabled port bypasses: output c carries input c (an
+// output without an input is silent, as when processing), with a cross-fade of kFadeSeconds when
+// the port switches after the first run. The latency port reports the client's latency; the state
+// is the client's state chunk under one key.
 //
 // Threads: the constructor, activate, deactivate and restore run in LV2's instantiation class
 // (never concurrently with run); save may run concurrently with run; connectPort and run on the
