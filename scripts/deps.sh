@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests, the fuzz pass and the format check use, only
-# when one is missing. Safe to run again. Needs root or sudo to install; without either it prints
-# the command for an administrator to run and fails.
+# Installs the Debian packages the build, the tests, the fuzz pass, the format check and the LV2
+# benchmark use, only when one is missing. Safe to run again. Needs root or sudo to install; without
+# either it prints the command for an administrator to run and fails.
 set -euo pipefail
 
 packages=(
@@ -12,6 +12,9 @@ packages=(
   libjpeg-turbo-progs                           # cjpeg, which makes the JPEG test images
   clang libclang-rt-dev                         # libFuzzer (the fuzz pass)
   clang-format                                  # scripts/format.sh
+  liblilv-dev lv2-dev                           # the LV2 binding and our LV2 host
+  ardour lilv-utils                             # ardour7-lua, lv2info and lv2apply in the LV2 tests
+  calf-plugins lsp-plugins-lv2 zam-plugins      # the peers of bench/lv2_bench.sh
 )
 
 missing=()

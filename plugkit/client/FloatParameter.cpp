@@ -85,6 +85,11 @@ void FloatParameter::setNormalized(double normalized) {
     value_.store(clampTo(v, min_, max_), std::memory_order_relaxed);
 }
 
+void FloatParameter::storePlainFromAudio(double plain) noexcept {
+    if (std::isnan(plain)) return;
+    value_.store(clampTo(plain, min_, max_), std::memory_order_relaxed);
+}
+
 void FloatParameter::toStringN(char* buffer, int size) {
     if (!buffer || size <= 0) return;
     std::snprintf(buffer, static_cast<std::size_t>(size), displayFormat_, value());

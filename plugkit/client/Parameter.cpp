@@ -58,6 +58,8 @@ void Parameter::endParamEdit() {
     for (std::size_t i = 0; i < listeners_.size(); ++i) listeners_[i]->onEndParameterEdit(this);
 }
 
+void Parameter::storePlainFromAudio(double) noexcept {}
+
 void Parameter::notifyListeners() {
     for (std::size_t i = 0; i < listeners_.size(); ++i) listeners_[i]->onParameterChanged(this);
 }
@@ -98,6 +100,11 @@ bool BoolParameter::normalizedValueFromString(const char* text, double& normaliz
     else
         return false;
     return true;
+}
+
+void BoolParameter::storePlainFromAudio(double plain) noexcept {
+    if (std::isnan(plain)) return;
+    value_.store(plain >= 0.5, std::memory_order_relaxed);
 }
 
 void BoolParameter::setNormalized(double normalized) {
@@ -169,6 +176,11 @@ bool IntegerParameter::normalizedValueFromString(const char* text, double& norma
     if (v < INT_MIN) v = INT_MIN;
     normalized = toNormalized(static_cast<double>(v));
     return true;
+}
+
+void IntegerParameter::storePlainFromAudio(double plain) noexcept {
+    if (std::isnan(plain)) return;
+    value_.store(detail::roundHalfAwayClamped(plain, min_, max_), std::memory_order_relaxed);
 }
 
 void IntegerParameter::setNormalized(double normalized) {

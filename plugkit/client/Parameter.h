@@ -67,6 +67,10 @@ public:
     virtual void setNormalized(double normalized) = 0;
     // [host or editor thread] Text of the current value without the label, cut to size.
     virtual void toStringN(char* buffer, int size) = 0;
+    // [audio thread] Stores a plain value without the lock and without telling the listeners, for
+    // bindings whose host hands values to the audio thread (LV2 control ports). NaN is ignored;
+    // the value is clamped to the range. The base class ignores the call.
+    virtual void storePlainFromAudio(double plain) noexcept;
     // [any thread but audio] Calls every listener's onParameterChanged in registration order.
     virtual void notifyListeners();
     // [editor thread] Debugging hook; does nothing.
@@ -106,6 +110,8 @@ public:
     bool isDiscrete() const override { return true; }
     void setNormalized(double normalized) override;
     void toStringN(char* buffer, int size) override;
+    // [audio thread] true when plain >= 0.5.
+    void storePlainFromAudio(double plain) noexcept override;
 
     // [editor thread] Sets the value from the editor and reports it to the host.
     void setFromGUI(bool value);
@@ -133,6 +139,8 @@ public:
     bool isDiscrete() const override { return true; }
     void setNormalized(double normalized) override;
     void toStringN(char* buffer, int size) override;
+    // [audio thread] Rounded half away from zero and clamped to [min, max].
+    void storePlainFromAudio(double plain) noexcept override;
 
     // [editor thread] Sets the value (clamped to [min, max]) and reports it to the host.
     void setFromGUI(int value);
@@ -196,6 +204,8 @@ public:
     bool isDiscrete() const override { return false; }
     void setNormalized(double normalized) override;
     void toStringN(char* buffer, int size) override;
+    // [audio thread] Clamped to [min, max].
+    void storePlainFromAudio(double plain) noexcept override;
     // [any thread] Plain value to 0..1 and back.
     virtual double toNormalized(double value) = 0;
     virtual double fromNormalized(double normalized) = 0;

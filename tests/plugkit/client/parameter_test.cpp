@@ -233,6 +233,37 @@ TEST(ParameterListeners, RemovalMovesTheLastIntoTheGap) {
     EXPECT_EQ(log, (std::vector<char>{'c', 'b'}));
 }
 
+TEST(ParameterAudioPath, PlainValuesAreClampedRoundedAndNotAnnounced) {
+    LinearFloatParameter f(0, "F", "dB", -36.0, 0.0, -3.0);
+    IntegerParameter i(1, "I", "", 0, 10, 3);
+    BoolParameter b(2, "B", false);
+    std::vector<char> log;
+    CountingListener listener;
+    listener.log = &log;
+    f.addListener(&listener);
+    f.storePlainFromAudio(-12.5);
+    EXPECT_EQ(f.valueAtomic(), -12.5);
+    f.storePlainFromAudio(kNaN);
+    EXPECT_EQ(f.valueAtomic(), -12.5);
+    f.storePlainFromAudio(kInf);
+    EXPECT_EQ(f.valueAtomic(), 0.0);
+    f.storePlainFromAudio(-kInf);
+    EXPECT_EQ(f.valueAtomic(), -36.0);
+    EXPECT_TRUE(log.empty());
+    i.storePlainFromAudio(4.5);
+    EXPECT_EQ(i.valueAtomic(), 5);
+    i.storePlainFromAudio(1e12);
+    EXPECT_EQ(i.valueAtomic(), 10);
+    i.storePlainFromAudio(kNaN);
+    EXPECT_EQ(i.valueAtomic(), 10);
+    b.storePlainFromAudio(0.5);
+    EXPECT_TRUE(b.valueAtomic());
+    b.storePlainFromAudio(0.49);
+    EXPECT_FALSE(b.valueAtomic());
+    b.storePlainFromAudio(kNaN);
+    EXPECT_FALSE(b.valueAtomic());
+}
+
 TEST(ParameterEditorPath, DiscreteClassesReportTheirNormalizedValue) {
     TestPlugin* plugin = Client::create<TestPlugin>();
     RecordingHost host;
