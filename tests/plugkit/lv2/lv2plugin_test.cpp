@@ -151,6 +151,15 @@ TEST(LV2Plugin, InPlaceBuffersAndBypass) {
     monoToStereo->cleanup(h);
 }
 
+TEST(LV2Plugin, EveryActivationStartsFromAClearedState) {
+    Instance i;
+    lv2test::setDefaults(i);
+    const std::vector<float> first = render(i, 4);
+    i.descriptor->deactivate(i.handle);
+    i.descriptor->activate(i.handle);
+    EXPECT_TRUE(sameBits(render(i, 4), first));
+}
+
 TEST(LV2Plugin, StateRoundTripsAndBadStateChangesNothing) {
     Instance a;
     lv2test::setDefaults(a);
