@@ -104,6 +104,7 @@ TEST(HeadlessWindow, FactoryBuildsThePlatformsWindowsOnly) {
     EXPECT_EQ(w->eventFileDescriptor(), -1);
     destroyWindow(w);
     destroyWindow(nullptr);
+    delete createWindow(WindowBackend::headless, nullptr, &l, 10, 10);  // the same allocator
 }
 
 }  // namespace
