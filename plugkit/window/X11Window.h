@@ -57,7 +57,11 @@ public:
 private:
     X11Window(IWindowListener* listener, int width, int height);
     bool open(unsigned long parent);
+    bool chooseVisual();
+    int chooseScale();
+    bool createXWindow(unsigned long parent);
     bool createImage();
+    bool startTimer();
     void handleEvent(_XEvent& event);
     void handleButton(_XEvent& event, bool press);
     void handleKey(_XEvent& event, bool press);
