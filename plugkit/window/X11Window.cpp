@@ -20,6 +20,7 @@
 #include <new>
 
 #include "plugkit/core/AlignedAlloc.h"
+#include "plugkit/core/FPControl.h"
 #include "plugkit/core/Fatal.h"
 #include "plugkit/window/X11Events.h"
 
@@ -318,6 +319,7 @@ bool X11Window::readTimer() {
 }
 
 void X11Window::waitEventAndDispatch() {
+    core::FPStateGuard guard;  // an entry from the host, like every system entry of the macOS view
     Display* d = x_->display;
     for (;;) {
         if (XPending(d) > 0) {
@@ -336,6 +338,7 @@ void X11Window::waitEventAndDispatch() {
 }
 
 void X11Window::dispatchPendingEvents() {
+    core::FPStateGuard guard;
     Display* d = x_->display;
     while (XPending(d) > 0) {
         XEvent e;

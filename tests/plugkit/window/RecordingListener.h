@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "plugkit/core/FPControl.h"
 #include "plugkit/window/IWindow.h"
 
 namespace plugkit::window::testing {
@@ -36,7 +37,8 @@ public:
     std::vector<Box> drawnAreas;
     int draws = 0;
     bool takeKeys = true;
-    int tint = 0;  // used by the next onDraw
+    int tint = 0;                     // used by the next onDraw
+    std::uint32_t sseAtLastTick = 0;  // the SSE control state onAnimate ran under
     WindowPixelFormat lastFormat = WindowPixelFormat::rgba;
     std::vector<RGBA8> pixels;
     ImageRef<RGBA8> image;
@@ -80,7 +82,8 @@ public:
             const Box a = area.intersection(image.bounds());
             drawnAreas.push_back(a);
             for (int y = a.min.y; y < a.max.y; ++y)
-                for (int x = a.min.x; x < a.max.x; ++x) image.pixel(x, y) = convert(patternAt(x, y, tint), format);
+                for (int x = a.min.x; x < a.max.x; ++x)
+                    image.pixel(x, y) = convert(patternAt(x, y, tint), format);
         }
         display_.clear();
     }
@@ -110,6 +113,7 @@ public:
     void onAnimate(double dt, double time) override {
         calls.push_back("animate");
         animations.emplace_back(dt, time);
+        sseAtLastTick = core::getSSEControlState();
     }
 
     static RGBA8 convert(RGBA8 c, WindowPixelFormat format) {

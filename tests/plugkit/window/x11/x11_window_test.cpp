@@ -155,6 +155,8 @@ TEST_F(X11WindowTest, TimerTicksSixtyTimesASecond) {
     EXPECT_GE(ticks, 20u);
     EXPECT_LE(ticks, 35u);
     EXPECT_NEAR(listener_.animations.back().first, 1.0 / 60, 0.012);
+    EXPECT_EQ(listener_.sseAtLastTick & 0xffc0, core::FPStateGuard::kSSEState & 0xffc0);     // flags aside
+    EXPECT_NE(core::getSSEControlState() & 0xffc0, core::FPStateGuard::kSSEState & 0xffc0);  // restored
 }
 
 TEST_F(X11WindowTest, MouseEventsReachTheListenerWithPositionsButtonsAndMotion) {
