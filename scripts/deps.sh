@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libstb-dev libsndfile1-dev libx11-dev ttf-bitstream-vera
+  libstb-dev libsndfile1-dev libx11-dev libxext-dev libxtst-dev xvfb xauth ttf-bitstream-vera
   clang libclang-rt-14-dev libjpeg-turbo-progs xxd
 )
 

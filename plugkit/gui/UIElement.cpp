@@ -8,8 +8,11 @@ namespace plugkit::gui {
 
 UIElement::UIElement(UIContext* context, std::uint32_t flags) : flags_(flags), context_(context) {}
 
-UIElement::~UIElement() {
+UIElement::~UIElement() { destroyChildren(); }
+
+void UIElement::destroyChildren() {
     for (UIElement* child : children_) destroyElement(child);
+    children_.clear();
 }
 
 void UIElement::destroyElement(UIElement* element) noexcept {

@@ -143,6 +143,8 @@ public:
 protected:
     // [editor thread] For a root element that creates its context after the base is built.
     void setContext(UIContext* context) { context_ = context; }
+    // [editor thread] Destroys every child now (a root whose children must go before its context).
+    void destroyChildren();
     // The list a report for layer goes to, or null when none.
     DirtyRectList* dirtyListFor(UILayer layer) const;
 

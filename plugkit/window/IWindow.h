@@ -153,10 +153,14 @@ enum class WindowBackend : std::int32_t {
 WindowBackend resolveWindowBackend(WindowBackend backend);
 
 // [window thread] Creates a window of width x height editor pixels that sends its events to
-// listener. parent is the native parent (NSView*, or the X11 Window id cast to a pointer); with a
-// parent the window is its child (plugin usage), without one it is top-level (host usage). Returns
-// null when the backend does not exist on this platform or the system refuses (no X display).
-// The caller owns the window and deletes it.
+// listener. parent is the native parent: the X11 Window id cast to a pointer (the window becomes its
+// child; without one it is a top-level window), or the NSView* that the Cocoa view is added to
+// (without one the caller adds the view it gets from systemHandle). Returns null when the backend
+// does not exist on this platform or the system refuses (no X display, a parent that does not
+// exist). The caller owns the window and ends it with destroyWindow.
 IWindow* createWindow(WindowBackend backend, void* parent, IWindowListener* listener, int width, int height);
+
+// [window thread] Closes and frees a window from createWindow. Null is ignored.
+void destroyWindow(IWindow* window);
 
 }  // namespace plugkit::window

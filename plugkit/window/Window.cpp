@@ -1,4 +1,8 @@
+#include "plugkit/core/AlignedAlloc.h"
+#include "plugkit/window/CocoaWindow.h"
+#include "plugkit/window/HeadlessWindow.h"
 #include "plugkit/window/IWindow.h"
+#include "plugkit/window/X11Window.h"
 
 namespace plugkit::window {
 
@@ -11,6 +15,29 @@ WindowBackend resolveWindowBackend(WindowBackend backend) {
 #endif
 }
 
-IWindow* createWindow(WindowBackend, void*, IWindowListener*, int, int) { return nullptr; }
+IWindow* createWindow(WindowBackend backend, void* parent, IWindowListener* listener, int width, int height) {
+    if (!listener) return nullptr;
+    switch (resolveWindowBackend(backend)) {
+        case WindowBackend::cocoa:
+#if defined(__APPLE__)
+            return core::mallocNew<CocoaWindow>(WindowUsage::plugin, parent, listener, width, height);
+#else
+            return nullptr;  // built everywhere, usable only where Cocoa exists
+#endif
+        case WindowBackend::x11:
+#if defined(__APPLE__)
+            return nullptr;
+#else
+            return X11Window::create(parent, listener, width, height);
+#endif
+        case WindowBackend::headless:
+            return core::mallocNew<HeadlessWindow>(listener, width, height);
+        case WindowBackend::automatic:
+            break;
+    }
+    return nullptr;
+}
+
+void destroyWindow(IWindow* window) { core::destroyFree(window); }
 
 }  // namespace plugkit::window
