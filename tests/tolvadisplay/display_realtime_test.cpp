@@ -6,6 +6,7 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <new>
 #include <thread>
@@ -135,12 +136,13 @@ TEST_F(DisplayFedByAudio, AudioEditorAndHostThreadsRunTogether) {
         for (int k = 0; !stop.load(); ++k) {
             plugin->param(5 * (k % 4))->setFromHost((k % 37) / 36.0);
             plugin->param(MultibandComp::kF1 + k % 3)->setFromHost(0.2 + 0.25 * (k % 3) + 0.001 * (k % 10));
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
         }
     });
     OwnedImage<RGBA8> window;
     window.size(800, 450);
     plugkit::core::Vec<Box> rects;
-    for (int frame = 0; frame < 200 || blocks.load() < 1000; ++frame) {
+    for (int frame = 0; frame < 60 || blocks.load() < 300; ++frame) {
         display->animate(0.016, frame * 0.016);
         rects.clear();
         context.dirtyListRaw.pullAllRectangles(rects);
