@@ -1,14 +1,13 @@
 // The plug-in's audio thread feeding an open display: no heap call and no mutex on the audio thread
-// (counted by replacing the allocator and the mutex lock in this executable, as the host's real-time
-// test does), and, under ThreadSanitizer, no race while the editor thread animates and redraws and
-// a host thread automates the thresholds and crossovers.
+// (counted by replacing the allocator, which operator new calls too, and the mutex lock in this
+// executable, as the host's real-time test does), and, under ThreadSanitizer, no race while the
+// editor thread animates and redraws and a host thread automates the thresholds and crossovers.
 #include <dlfcn.h>
 #include <pthread.h>
 
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <new>
 #include <thread>
 #include <vector>
 
@@ -53,12 +52,6 @@ int pthread_mutex_lock(pthread_mutex_t* m) {
     return real(m);
 }
 }
-void* operator new(size_t n) {
-    if (void* p = malloc(n ? n : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { free(p); }
-void operator delete(void* p, size_t) noexcept { free(p); }
 #endif
 
 namespace tolvadisplay::testing {
