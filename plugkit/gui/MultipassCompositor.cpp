@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "plugkit/core/FPControl.h"
+
 namespace plugkit::gui {
 
 void CompositorPass::resizeBuffers(int, int, int, int) {}
@@ -51,6 +53,9 @@ void MultipassCompositor::compositeTile(ImageRef<RGBA8> target, const core::Vec<
     const CompositorPassBuffers* b = &buffers;
     MultipassCompositor* self = this;
     auto task = [self, list, b](int i, int threadIndex) {
+        // Pool workers start with the platform's floating-point mode; lighting must not crawl
+        // through denormal numbers whatever the thread.
+        const core::FPStateGuard guard;
         self->compositeArea(threadIndex, (*list)[static_cast<std::size_t>(i)], *b);
     };
     if (threadPool_)

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "plugkit/core/AlignedAlloc.h"
 
@@ -67,37 +68,70 @@ void PassComputeNormal::render(int, Box area, const CompositorPassBuffers& b) {
 
 // --- Ambient occlusion -------------------------------------------------------------------------------
 
-void PassAmbientOcclusion::render(int, Box area, const CompositorPassBuffers& b) {
+namespace {
+
+// Fills the sample columns and weights of every pixel of [x0, x0 + n) for a level of width w at
+// scale factor; returns the first and last column read.
+inline void columnTable(int x0, int n, float factor, int w, int* i0, int* i1, float* f, int& lo, int& hi) {
+    for (int i = 0; i < n; ++i) {
+        const SampleAxis a = sampleAxis(static_cast<float>(x0 + i) + 0.5f, factor, w);
+        i0[i] = a.i0;
+        i1[i] = a.i1;
+        f[i] = a.f;
+    }
+    lo = i0[0];
+    hi = i1[n - 1];  // columns never decrease along the row
+}
+
+}  // namespace
+
+PassAmbientOcclusion::PassAmbientOcclusion(int numThreads)
+    : CompositorPass(numThreads), columns_(numThreads, 8), floats_(numThreads, 8) {}
+
+void PassAmbientOcclusion::resizeBuffers(int width, int, int, int) {
+    columns_.resize(static_cast<std::size_t>(std::max(width, 0)) + 4);
+    floats_.resize(static_cast<std::size_t>(std::max(width, 0)) + 4);
+}
+
+void PassAmbientOcclusion::render(int t, Box area, const CompositorPassBuffers& b) {
     const Mipmap<L16>& depthMap = *b.depthMap;
     const int last = depthMap.numLevels() - 1;
+    const int n = area.width();
+    if (n <= 0 || columns_.size() < static_cast<std::size_t>(n) + 2) return;
+    // Bilinear samples of levels 1 to 4 at the pixel centre: the sample columns are the same for
+    // every row, and each row first blends the two source rows of each level.
+    ImageRef<L16> lv[4];
+    float factor[4];
+    int lo[4], hi[4];
+    for (int k = 0; k < 4; ++k) {
+        const int L = std::min(k + 1, last);
+        lv[k] = depthMap.level(L).toRef();
+        factor[k] = std::ldexp(1.0f, -L);
+        columnTable(area.min.x, n, factor[k], lv[k].w, columns_.at(t, 2 * k), columns_.at(t, 2 * k + 1),
+                    floats_.at(t, k), lo[k], hi[k]);
+    }
     const ImageRef<L16> d0 = depthMap.level(0).toRef();
     const ImageRef<RGBA8> diffuse = b.diffuseMap->level(0).toRef();
     const float scale = ambient * kInv255;
     for (int y = area.min.y; y < area.max.y; ++y) {
-        // The rows and vertical weights of the four levels are the same for the whole row.
-        const L16* rows[4][2];
-        float fy[4], factor[4];
-        ImageRef<L16> lv[4];
         for (int k = 0; k < 4; ++k) {
-            const int L = std::min(k + 1, last);
-            lv[k] = depthMap.level(L).toRef();
-            factor[k] = std::ldexp(1.0f, -L);
             const SampleAxis ay = sampleAxis(static_cast<float>(y) + 0.5f, factor[k], lv[k].h);
-            rows[k][0] = lv[k].row(ay.i0);
-            rows[k][1] = lv[k].row(ay.i1);
-            fy[k] = ay.f;
+            const L16* r0 = lv[k].row(ay.i0);
+            const L16* r1 = lv[k].row(ay.i1);
+            float* blended = floats_.at(t, 4 + k);
+            for (int i = lo[k]; i <= hi[k]; ++i) blended[i - lo[k]] = ay.f * r1[i].l + (1 - ay.f) * r0[i].l;
         }
         const L16* drow = d0.row(y);
         const RGBA8* dif = diffuse.row(y);
         RGBA32f* acc = b.accumBuffer->row(y);
-        for (int x = area.min.x; x < area.max.x; ++x) {
+        for (int i = 0; i < n; ++i) {
             float s = 0.0f;
             for (int k = 0; k < 4; ++k) {
-                const SampleAxis ax = sampleAxis(static_cast<float>(x) + 0.5f, factor[k], lv[k].w);
-                const float top = ax.f * rows[k][0][ax.i1].l + (1 - ax.f) * rows[k][0][ax.i0].l;
-                const float bottom = ax.f * rows[k][1][ax.i1].l + (1 - ax.f) * rows[k][1][ax.i0].l;
-                s += fy[k] * bottom + (1 - fy[k]) * top;
+                const float* blended = floats_.at(t, 4 + k) - lo[k];
+                const float f = floats_.at(t, k)[i];
+                s += f * blended[columns_.at(t, 2 * k + 1)[i]] + (1 - f) * blended[columns_.at(t, 2 * k)[i]];
             }
+            const int x = area.min.x + i;
             const float occlusion =
                 std::clamp((static_cast<float>(drow[x].l) - s * 0.25f + 23040.0f) / 23040.0f, 0.0f, 1.0f);
             const float k = occlusion * scale;
@@ -111,31 +145,64 @@ void PassAmbientOcclusion::render(int, Box area, const CompositorPassBuffers& b)
 
 // --- Oblique shadow light ----------------------------------------------------------------------------
 
-void PassObliqueShadowLight::render(int, Box area, const CompositorPassBuffers& b) {
+void PassObliqueShadowLight::resizeBuffers(int width, int, int, int) {
+    sums_.resize(static_cast<std::size_t>(std::max(width, 0)) + 4);
+}
+
+void PassObliqueShadowLight::render(int t, Box area, const CompositorPassBuffers& b) {
+    const int n = area.width();
+    if (n <= 0 || sums_.size() < static_cast<std::size_t>(n)) return;
     const DepthReader depth(b.depthMap->level(0));
     const ImageRef<RGBA8> diffuse = b.diffuseMap->level(0).toRef();
     float weight[10];
     float w = 1.0f;
     for (int k = 0; k < 10; ++k) weight[k] = (w *= 0.78f) * 0.18100029f;
+    // The light term of a neighbour n at step k: 1 when d + k + 1 >= n, 0 below n - 15360, linear in
+    // between, which is 1 + (d + k + 1 - n) / 15360 clamped to 0..1.
     const float inv = 1.0f / 15360.0f;
-    auto term = [inv](int v) {
-        return v >= 0 ? 1.0f : (v < -15360 ? 0.0f : 1.0f + static_cast<float>(v) * inv);
-    };
+    auto term = [inv](float v) { return std::min(std::max(1.0f + v * inv, 0.0f), 1.0f); };
+    float* sum = sums_.at(t, 0) - area.min.x;
+    const int last = depth.w - 1;
     for (int y = area.min.y; y < area.max.y; ++y) {
-        const L16* rows[10];
-        for (int k = 0; k < 10; ++k) rows[k] = depth.row(std::max(y - 1 - k, 0));
         const L16* drow = depth.row(y);
+        for (int x = area.min.x; x < area.max.x; ++x) sum[x] = 0.0f;
+        for (int k = 0; k < 10; ++k) {
+            const L16* r = depth.row(std::max(y - 1 - k, 0));
+            const float step = static_cast<float>(k + 1), wk = weight[k];
+            // Neighbours k + 1 columns right and left; the clamped columns at the image edges are
+            // handled apart so that the middle runs over contiguous pixels.
+            const int x0 = std::max(area.min.x, k + 1), x1 = std::max(x0, std::min(area.max.x, last - k));
+            auto one = [&](int x, int a, int c) {
+                const float d = static_cast<float>(drow[x].l) + step;
+                sum[x] +=
+                    (term(d - static_cast<float>(r[a].l)) + 0.7f * term(d - static_cast<float>(r[c].l))) * wk;
+            };
+            for (int x = area.min.x; x < x0 && x < area.max.x; ++x) one(x, std::min(x + 1 + k, last), 0);
+            int x = x0;
+            const __m128 inv4 = _mm_set1_ps(inv), one4 = _mm_set1_ps(1.0f), zero4 = _mm_setzero_ps();
+            const __m128 step4 = _mm_set1_ps(step), w4 = _mm_set1_ps(wk), left4 = _mm_set1_ps(0.7f);
+            auto load4 = [](const L16* p) {
+                const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+                return _mm_cvtepi32_ps(_mm_unpacklo_epi16(v, _mm_setzero_si128()));
+            };
+            auto term4 = [&](__m128 v) {
+                return _mm_min_ps(_mm_max_ps(_mm_add_ps(one4, _mm_mul_ps(v, inv4)), zero4), one4);
+            };
+            for (; x + 4 <= x1; x += 4) {
+                const __m128 d = _mm_add_ps(load4(drow + x), step4);
+                const __m128 ta = term4(_mm_sub_ps(d, load4(r + x + 1 + k)));
+                const __m128 tc = term4(_mm_sub_ps(d, load4(r + x - 1 - k)));
+                const __m128 add = _mm_mul_ps(_mm_add_ps(ta, _mm_mul_ps(tc, left4)), w4);
+                _mm_storeu_ps(sum + x, _mm_add_ps(_mm_loadu_ps(sum + x), add));
+            }
+            for (; x < x1; ++x) one(x, x + 1 + k, x - 1 - k);
+            for (int x = std::max(x1, x0); x < area.max.x; ++x)
+                one(x, std::min(x + 1 + k, last), std::max(x - 1 - k, 0));
+        }
         const RGBA8* dif = diffuse.row(y);
         RGBA32f* acc = b.accumBuffer->row(y);
         for (int x = area.min.x; x < area.max.x; ++x) {
-            const int d = drow[x].l;
-            float sum = 0.0f;
-            for (int k = 0; k < 10; ++k) {
-                const int a = rows[k][std::min(x + 1 + k, depth.w - 1)].l;
-                const int c = rows[k][std::max(x - 1 - k, 0)].l;
-                sum += (term(d + k + 1 - a) + 0.7f * term(d + k + 1 - c)) * weight[k];
-            }
-            const float s = sum * kInv255;
+            const float s = sum[x] * kInv255;
             acc[x].r += dif[x].r * s * color.x;
             acc[x].g += dif[x].g * s * color.y;
             acc[x].b += dif[x].b * s * color.z;
@@ -195,9 +262,11 @@ inline __m128 log4(__m128 x) {
     return _mm_add_ps(x, _mm_mul_ps(fe, _mm_set1_ps(0.693359375f)));
 }
 
-// e^x of four floats, x clamped to +-88.376: polynomial (Cephes) times 2^n built in the bits.
+// e^x of four floats: polynomial (Cephes) times 2^n built in the bits. Results below e^-69 are 0,
+// so that no denormal number reaches the arithmetic that follows.
 inline __m128 exp4(__m128 x) {
     const __m128 one = _mm_set1_ps(1.0f);
+    const __m128 keep = _mm_cmpgt_ps(x, _mm_set1_ps(-69.0f));
     x = _mm_min_ps(_mm_max_ps(x, _mm_set1_ps(-88.3762626647949f)), _mm_set1_ps(88.3762626647949f));
     __m128 fx = _mm_add_ps(_mm_mul_ps(x, _mm_set1_ps(1.44269504088896341f)), _mm_set1_ps(0.5f));
     __m128 t = _mm_cvtepi32_ps(_mm_cvttps_epi32(fx));
@@ -212,40 +281,26 @@ inline __m128 exp4(__m128 x) {
     for (int i = 1; i < 6; ++i) y = _mm_add_ps(_mm_mul_ps(y, x), _mm_set1_ps(p[i]));
     y = _mm_add_ps(_mm_add_ps(_mm_mul_ps(y, z), x), one);
     const __m128i n = _mm_slli_epi32(_mm_add_epi32(_mm_cvttps_epi32(fx), _mm_set1_epi32(0x7f)), 23);
-    return _mm_mul_ps(y, _mm_castsi128_ps(n));
+    return _mm_and_ps(_mm_mul_ps(y, _mm_castsi128_ps(n)), keep);
 }
 
 }  // namespace
 
-PassSpecularLight::PassSpecularLight(int numThreads) : CompositorPass(numThreads) {
+PassSpecularLight::PassSpecularLight(int numThreads) : CompositorPass(numThreads), rows_(numThreads, 2) {
     for (int i = 0; i < 256; ++i)
         exponentTable_[i] = 0.8f * std::exp((1.0f - static_cast<float>(i) / 255.0f) * 5.5f);
-    dotRows_ = static_cast<core::Vec<float>*>(
-        core::allocAligned(sizeof(core::Vec<float>) * 2 * this->numThreads(), 64));
-    exponentRows_ = dotRows_ + this->numThreads();
-    for (int i = 0; i < 2 * this->numThreads(); ++i) new (dotRows_ + i) core::Vec<float>(16);
-}
-
-PassSpecularLight::~PassSpecularLight() {
-    for (int i = 0; i < 2 * numThreads(); ++i) dotRows_[i].~Vec();
-    core::freeAligned(dotRows_);
 }
 
 void PassSpecularLight::resizeBuffers(int width, int, int, int) {
     // Room for a whole row rounded up to four, so the four-wide loop may run past the area's end.
-    const std::size_t n = static_cast<std::size_t>(std::max(width, 0)) + 4;
-    for (int i = 0; i < numThreads(); ++i) {
-        dotRows_[i].resize(n);
-        exponentRows_[i].resize(n);
-    }
+    rows_.resize(static_cast<std::size_t>(std::max(width, 0)) + 4);
 }
 
 void PassSpecularLight::render(int threadIndex, Box area, const CompositorPassBuffers& b) {
-    core::Vec<float>& dots = dotRows_[threadIndex];
-    core::Vec<float>& exps = exponentRows_[threadIndex];
     const int span = area.width();
-    if (dots.size() < static_cast<std::size_t>(span) + 4 || exps.size() < static_cast<std::size_t>(span) + 4)
-        return;
+    if (rows_.size() < static_cast<std::size_t>(span) + 4) return;
+    float* dots = rows_.at(threadIndex, 0);
+    float* exps = rows_.at(threadIndex, 1);
     const ImageRef<RGBA8> diffuse = b.diffuseMap->level(0).toRef();
     const ImageRef<RGBA8> material = b.materialMap->level(0).toRef();
     const float invW = 1.0f / static_cast<float>(diffuse.w), invH = 1.0f / static_cast<float>(diffuse.h);
@@ -265,9 +320,9 @@ void PassSpecularLight::render(int threadIndex, Box area, const CompositorPassBu
         }
         for (int i = span; i < span + 4; ++i) dots[i] = exps[i] = 1.0f;
         for (int i = 0; i < span; i += 4) {
-            const __m128 c = _mm_loadu_ps(dots.data() + i);
-            const __m128 e = _mm_loadu_ps(exps.data() + i);
-            _mm_storeu_ps(dots.data() + i, exp4(_mm_mul_ps(e, log4(c))));
+            const __m128 c = _mm_loadu_ps(dots + i);
+            const __m128 e = _mm_loadu_ps(exps + i);
+            _mm_storeu_ps(dots + i, exp4(_mm_mul_ps(e, log4(c))));
         }
         const RGBA8* dif = diffuse.row(y);
         RGBA32f* acc = b.accumBuffer->row(y);
@@ -340,27 +395,66 @@ void PassSkyboxReflections::render(int, Box area, const CompositorPassBuffers& b
 
 // --- Emissive contribution ---------------------------------------------------------------------------
 
-void PassEmissiveContribution::render(int, Box area, const CompositorPassBuffers& b) {
+PassEmissiveContribution::PassEmissiveContribution(int numThreads)
+    : CompositorPass(numThreads), columns_(numThreads, 10), floats_(numThreads, 10) {}
+
+void PassEmissiveContribution::resizeBuffers(int width, int, int, int) {
+    columns_.resize(static_cast<std::size_t>(std::max(width, 0)) + 4);
+    floats_.resize(4 * (static_cast<std::size_t>(std::max(width, 0)) + 4));
+}
+
+namespace {
+
+inline __m128 toFloats(RGBA8 p) {
+    int bits;
+    std::memcpy(&bits, &p, 4);
+    const __m128i zero = _mm_setzero_si128();
+    return _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(bits), zero), zero));
+}
+
+}  // namespace
+
+void PassEmissiveContribution::render(int t, Box area, const CompositorPassBuffers& b) {
     const Mipmap<RGBA8>& map = *b.diffuseMap;
     const int last = map.numLevels() - 1;
+    const int n = area.width();
+    if (n <= 0 || columns_.size() < static_cast<std::size_t>(n) + 2) return;
     static const float weights[5] = {0.3f, 0.45f, 0.375f, 0.225f, 0.15f};
+    ImageRef<RGBA8> lv[5];
+    float factor[5];
+    int lo[5], hi[5];
+    for (int k = 0; k < 5; ++k) {
+        const int L = std::min(k + 1, last);
+        lv[k] = map.level(L).toRef();
+        factor[k] = std::ldexp(1.0f, -L);
+        columnTable(area.min.x, n, factor[k], lv[k].w, columns_.at(t, 2 * k), columns_.at(t, 2 * k + 1),
+                    floats_.at(t, k), lo[k], hi[k]);
+    }
     for (int y = area.min.y; y < area.max.y; ++y) {
         RGBA32f* acc = b.accumBuffer->row(y);
         for (int k = 0; k < 5; ++k) {
-            const int L = std::min(k + 1, last);
-            const ImageRef<RGBA8> lv = map.level(L).toRef();
-            const float factor = std::ldexp(1.0f, -L);
-            const float w = weights[k] * kInv255;
-            const SampleAxis ay = sampleAxis(static_cast<float>(y) + 0.5f, factor, lv.h);
-            const RGBA8* r0 = lv.row(ay.i0);
-            const RGBA8* r1 = lv.row(ay.i1);
-            for (int x = area.min.x; x < area.max.x; ++x) {
-                const SampleAxis ax = sampleAxis(static_cast<float>(x) + 0.5f, factor, lv.w);
-                for (int c = 0; c < 4; ++c) {
-                    const float top = ax.f * r0[ax.i1][c] + (1 - ax.f) * r0[ax.i0][c];
-                    const float bottom = ax.f * r1[ax.i1][c] + (1 - ax.f) * r1[ax.i0][c];
-                    (&acc[x].r)[c] += (ay.f * bottom + (1 - ay.f) * top) * w;
-                }
+            // The two source rows blended once per row (weight and 1 / 255 folded in), then each
+            // pixel blends two columns of that, four channels at a time.
+            const SampleAxis ay = sampleAxis(static_cast<float>(y) + 0.5f, factor[k], lv[k].h);
+            const RGBA8* r0 = lv[k].row(ay.i0);
+            const RGBA8* r1 = lv[k].row(ay.i1);
+            const __m128 w1 = _mm_set1_ps(ay.f * weights[k] * kInv255);
+            const __m128 w0 = _mm_set1_ps((1 - ay.f) * weights[k] * kInv255);
+            float* blended = floats_.at(t, 5 + k);
+            for (int i = lo[k]; i <= hi[k]; ++i)
+                _mm_storeu_ps(blended + 4 * (i - lo[k]),
+                              _mm_add_ps(_mm_mul_ps(toFloats(r1[i]), w1), _mm_mul_ps(toFloats(r0[i]), w0)));
+            const int* c0 = columns_.at(t, 2 * k);
+            const int* c1 = columns_.at(t, 2 * k + 1);
+            const float* fx = floats_.at(t, k);
+            const float* base = blended - 4 * lo[k];
+            for (int i = 0; i < n; ++i) {
+                const __m128 f = _mm_set1_ps(fx[i]);
+                const __m128 a = _mm_loadu_ps(base + 4 * c0[i]);
+                const __m128 c = _mm_loadu_ps(base + 4 * c1[i]);
+                float* out = &acc[area.min.x + i].r;
+                const __m128 v = _mm_add_ps(a, _mm_mul_ps(_mm_sub_ps(c, a), f));
+                _mm_storeu_ps(out, _mm_add_ps(_mm_loadu_ps(out), v));
             }
         }
     }
@@ -369,15 +463,29 @@ void PassEmissiveContribution::render(int, Box area, const CompositorPassBuffers
 // --- Conversion --------------------------------------------------------------------------------------
 
 void PassClampAndConvertTo8bit::render(int, Box area, const CompositorPassBuffers& b) {
-    auto to8 = [](float v) {
-        v = std::clamp(v * 255.99f, 0.0f, 255.0f);  // NaN stays NaN here and converts below
-        return static_cast<std::uint8_t>(v == v ? static_cast<int>(v) : 0);
+    // Four channels at once: scale, clamp (max first, so NaN becomes 0), truncate, pack to bytes.
+    const __m128 scale = _mm_set1_ps(255.99f), zero = _mm_setzero_ps(), top = _mm_set1_ps(255.0f);
+    const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xff000000u));
+    auto convert = [&](const RGBA32f& p) {
+        const __m128 v = _mm_min_ps(_mm_max_ps(_mm_mul_ps(_mm_loadu_ps(&p.r), scale), zero), top);
+        return _mm_cvttps_epi32(v);
     };
     for (int y = area.min.y; y < area.max.y; ++y) {
         const RGBA32f* acc = b.accumBuffer->row(y);
         RGBA8* out = b.target.row(y);
-        for (int x = area.min.x; x < area.max.x; ++x)
-            out[x] = RGBA8{to8(acc[x].r), to8(acc[x].g), to8(acc[x].b), 255};
+        int x = area.min.x;
+        for (; x + 4 <= area.max.x; x += 4) {
+            const __m128i lo = _mm_packs_epi32(convert(acc[x]), convert(acc[x + 1]));
+            const __m128i hi = _mm_packs_epi32(convert(acc[x + 2]), convert(acc[x + 3]));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x),
+                             _mm_or_si128(_mm_packus_epi16(lo, hi), alpha));
+        }
+        for (; x < area.max.x; ++x) {
+            const __m128i v =
+                _mm_packus_epi16(_mm_packs_epi32(convert(acc[x]), _mm_setzero_si128()), _mm_setzero_si128());
+            const int bits = _mm_cvtsi128_si32(_mm_or_si128(v, alpha));
+            std::memcpy(out + x, &bits, 4);
+        }
     }
 }
 
