@@ -66,10 +66,14 @@ void* GUIGraphics::openUI(void* parentInfo, void*, client::DAW, client::Graphics
 }
 
 window::IWindow* GUIGraphics::openWindow(window::WindowBackend backend, void* parent) {
-    closeUI();
     reflow(Box(0, 0, currentWidth_, currentHeight_));
     setDirtyWhole(UILayer::allLayers);
-    window_ = window::createWindow(backend, parent, &windowListener_, currentWidth_, currentHeight_);
+    // A window that cannot be made leaves the open one (if any) in place.
+    window::IWindow* w =
+        window::createWindow(backend, parent, &windowListener_, currentWidth_, currentHeight_);
+    if (!w) return nullptr;
+    closeUI();
+    window_ = w;
     return window_;
 }
 
