@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "plugkit/core/AlignedAlloc.h"
+#include "plugkit/core/FPControl.h"
 #include "plugkit/core/Sort.h"
 #include "plugkit/gui/AreaLists.h"
 #include "plugkit/gui/PBRCompositor.h"
@@ -163,7 +164,10 @@ void GUIGraphics::drawInBatches(const core::Vec<UIElement*>& list, core::Vec<int
         }
         UIElement* const* first = list.data() + start;
         const Draw* d = &draw;
-        threadPool_->parallelFor(end - start, [first, d](int i, int) { (*d)(first[i]); });
+        threadPool_->parallelFor(end - start, [first, d](int i, int) {
+            const core::FPStateGuard guard;  // workers start in the platform's floating-point mode
+            (*d)(first[i]);
+        });
         batches.pushBack(end - start);
         start = end;
     }
