@@ -198,5 +198,15 @@ TEST_F(EditorX11Test, ShowsTheHeadlessPixelsAndTakesMouseAndKeys) {
     EXPECT_EQ(countDifferences(reference), 0);
 }
 
+TEST_F(EditorX11Test, UnknownBackendCodesOpenThePlatformWindowAndOthersAreRefused) {
+    void* view = editor_.openUI(nullptr, nullptr, client::DAW::unknown, 7);  // taken as automatic
+    ASSERT_NE(view, nullptr);
+    window::IWindow* w = editor_.currentWindow();
+    for (client::GraphicsBackend refused : {1, 2, 3, 4})
+        EXPECT_EQ(editor_.openUI(nullptr, nullptr, client::DAW::unknown, refused), nullptr) << refused;
+    EXPECT_EQ(editor_.currentWindow(), w);
+    EXPECT_EQ(reinterpret_cast<Window>(view), xid());
+}
+
 }  // namespace
 }  // namespace plugkit::gui
