@@ -17,10 +17,7 @@ constexpr float kPi = std::numbers::pi_v<float>;
 
 // Palette.
 const RGBA8 kAccent = rgb(0xff7a1f);
-const RGBA8 kAccentDark = rgb(0xc2500c);
 const RGBA8 kCaption = rgb(0xa3a9b2);
-const RGBA8 kCaptionDim = rgb(0x6f757e);
-const RGBA8 kTitle = rgb(0xe9ebee);
 const RGBA8 kShadow = rgb(0x000000);
 
 // Knob sweep: from the lower left (135 degrees, clockwise on screen) over the top to the lower right.
@@ -100,14 +97,14 @@ void drawThresholdSlider(gfx::OwnedImage<RGBA8>& out) {
     for (int f = 0; f < kFilmstripFrames; ++f) {
         const auto target = frame(out, f, kSliderHeight);
         const float cy = sliderThumbY(static_cast<float>(f) / (kFilmstripFrames - 1));
-        // Groove, and the part below the thumb lit in the accent colour.
+        // Groove, and the part below the thumb lit in the accent colour, fading towards the bottom.
         fill(target, m, Paint::flat(rgb(0x0c0d0f)),
              [&](Mask& k) { roundRect(k, 9.0f, 6.0f, 15.0f, 164.0f, 3.0f); });
         fill(target, m, Paint::flat(rgb(0x1c1f23)),
              [&](Mask& k) { roundRect(k, 10.0f, 7.0f, 14.0f, 163.0f, 2.0f); });
         fill(
-            target, m, Paint::vertical(kAccent, kAccentDark, cy, 163.0f),
-            [&](Mask& k) { roundRect(k, 10.5f, cy, 13.5f, 162.5f, 1.5f); }, 0.85f);
+            target, m, Paint::vertical(kAccent, rgb(0x5a2405), cy, 163.0f),
+            [&](Mask& k) { roundRect(k, 10.5f, cy, 13.5f, 162.5f, 1.5f); }, 0.9f);
         // Thumb: shadow, bevelled cap, grip lines and the accent index line.
         m.clear();
         roundRect(m, 1.0f, cy - 6.0f, 23.0f, cy + 9.5f, 3.5f);
