@@ -56,9 +56,13 @@ void header(gfx::ImageRef<RGBA8> t, Mask& m, gfx::Font& font) {
          [&](Mask& k) { gfx::fillRectFloat<false>(k.ref(), 0, 0, kEditorWidth, 1, Mask::kInk, 1.0f); });
 
     const gfx::Box title = font.measureText("TOLVA", 22.0f, 3.0f);
-    caption(t, m, font, "TOLVA", 22.0f, 20.0f, 24.0f, kTitle, HA::left, 3.0f);
-    caption(t, m, font, "MULTIBAND COMPRESSOR", 9.0f, 20.0f + title.max.x + 12.0f, 25.0f, kAccent, HA::left,
-            2.0f);
+    // Title and subtitle share one baseline.
+    fill(t, m, Paint::flat(kTitle),
+         [&](Mask& k) { text(k, font, "TOLVA", 22.0f, 20.0f, 32.0f, HA::left, VA::baseline, 3.0f); });
+    fill(t, m, Paint::flat(kAccent), [&](Mask& k) {
+        text(k, font, "MULTIBAND COMPRESSOR", 9.0f, 20.0f + title.max.x + 12.0f, 32.0f, HA::left,
+             VA::baseline, 2.0f);
+    });
 
     // Output section: caption, readout of the output gain, and the auto gain switch's caption.
     caption(t, m, font, "OUTPUT", 8.0f, 566.0f, 27.5f, kCaption, HA::right);
