@@ -191,63 +191,74 @@ void drawLogo(gfx::OwnedImage<RGBA8>& out, gfx::Font& font) {
     });
 }
 
-void drawDisplayOverlay(gfx::OwnedImage<RGBA8>& out, gfx::Font& font) {
-    out.size(kEditorWidth, kEditorHeight);
-    const auto all = out.toRef();
-    clearImage(all, RGBA8{0, 0, 0, 0});
-    const gfx::Box d = kDisplayBox;
-    const auto t = all.crop(d);
-    Mask m(d.width(), d.height());
-    const RGBA8 white = rgb(0xffffff);
-    const int h = d.height() - 1;
+namespace {
 
-    // Level grid every 6 dB (-36 dB at the bottom, 0 dB at the top), stronger every 12 dB.
+// Level grid every 6 dB (-36 dB at the bottom, 0 dB at the top), stronger and labelled every 12 dB.
+void levelGrid(gfx::ImageRef<RGBA8> t, Mask& m, gfx::Font& font) {
+    const RGBA8 white = rgb(0xffffff);
+    const int h = t.h - 1;
     for (int db = -30; db < 0; db += 6) {
         const int y = h - static_cast<int>(std::lround((db + 36) / 36.0f * h));
+        const float opacity = db % 12 == 0 ? 0.13f : 0.07f;
         fill(
             t, m, Paint::flat(white),
-            [&](Mask& k) { gfx::fillRectFloat<false>(k.ref(), 0, y, d.width(), y + 1, Mask::kInk, 1.0f); },
-            db % 12 == 0 ? 0.13f : 0.07f);
-        if (db % 12 == 0) {
-            char label[8];
-            std::snprintf(label, sizeof label, "%d dB", db);
+            [&](Mask& k) { gfx::fillRectFloat<false>(k.ref(), 0, y, t.w, y + 1, Mask::kInk, 1.0f); },
+            opacity);
+        if (db % 12 != 0) continue;
+        char label[8];
+        std::snprintf(label, sizeof label, "%d dB", db);
+        fill(
+            t, m, Paint::flat(white),
+            [&](Mask& k) { text(k, font, label, 8.0f, t.w - 5.0f, y - 5.0f, HA::right, VA::center); }, 0.22f);
+    }
+}
+
+// Frequency grid on the crossover's logarithmic axis (40 Hz .. 20 kHz over the width), clear of
+// the level texts along the bottom; labels at 100 Hz, 1 kHz and 10 kHz.
+void frequencyGrid(gfx::ImageRef<RGBA8> t, Mask& m, gfx::Font& font) {
+    const RGBA8 white = rgb(0xffffff);
+    const float span = std::log(20000.0f / 40.0f);
+    auto column = [&](float hz) { return std::log(hz / 40.0f) / span * static_cast<float>(t.w); };
+    for (float decade : {10.0f, 100.0f, 1000.0f, 10000.0f})
+        for (int step = 1; step <= 9; ++step) {
+            const float hz = decade * static_cast<float>(step);
+            if (hz <= 40.0f || hz > 20000.0f) continue;
+            const int x = static_cast<int>(std::lround(column(hz)));
             fill(
                 t, m, Paint::flat(white),
-                [&](Mask& k) {
-                    text(k, font, label, 8.0f, d.width() - 5.0f, y - 5.0f, HA::right, VA::center);
-                },
-                0.22f);
+                [&](Mask& k) { gfx::fillRectFloat<false>(k.ref(), x, 0, x + 1, t.h - 21, Mask::kInk, 1.0f); },
+                step == 1 ? 0.12f : 0.05f);
         }
-    }
-    // Frequency grid on the crossover's logarithmic axis (40 Hz .. 20 kHz over the width).
-    const float decades = std::log(20000.0f / 40.0f);
     const struct {
         float hz;
         const char* text;
     } marks[] = {{100, "100"}, {1000, "1k"}, {10000, "10k"}};
-    for (float hz : {50.f,   60.f,   70.f,   80.f,   90.f,   100.f,   200.f,  300.f,  400.f,
-                     500.f,  600.f,  700.f,  800.f,  900.f,  1000.f,  2000.f, 3000.f, 4000.f,
-                     5000.f, 6000.f, 7000.f, 8000.f, 9000.f, 10000.f, 20000.f}) {
-        const int x = static_cast<int>(std::lround(std::log(hz / 40.0f) / decades * d.width()));
-        const bool major = hz == 100.f || hz == 1000.f || hz == 10000.f;
+    for (const auto& mark : marks)
         fill(
             t, m, Paint::flat(white),
-            [&](Mask& k) { gfx::fillRectFloat<false>(k.ref(), x, 0, x + 1, h - 20, Mask::kInk, 1.0f); },
-            major ? 0.12f : 0.05f);
-    }
-    for (const auto& mark : marks) {
-        const float x = std::log(mark.hz / 40.0f) / decades * d.width();
-        fill(
-            t, m, Paint::flat(white),
-            [&](Mask& k) { text(k, font, mark.text, 8.0f, x + 4.0f, 9.0f, HA::left, VA::center); }, 0.22f);
-    }
-    // Glass: a highlight fading down from the top edge and a darker rim.
+            [&](Mask& k) {
+                text(k, font, mark.text, 8.0f, column(mark.hz) + 4.0f, 9.0f, HA::left, VA::center);
+            },
+            0.22f);
+}
+
+}  // namespace
+
+void drawDisplayOverlay(gfx::OwnedImage<RGBA8>& out, gfx::Font& font) {
+    out.size(kEditorWidth, kEditorHeight);
+    clearImage(out.toRef(), RGBA8{0, 0, 0, 0});
+    const auto t = out.toRef().crop(kDisplayBox);
+    Mask m(t.w, t.h);
+    levelGrid(t, m, font);
+    frequencyGrid(t, m, font);
+    // Glass: a highlight fading down from the top edge, and a light top edge.
+    const RGBA8 white = rgb(0xffffff);
     fill(t, m, Paint::vertical(withAlpha(white, 40), withAlpha(white, 0), 0.0f, 70.0f),
-         [&](Mask& k) { gfx::fillRectFloat<false>(k.ref(), 0, 0, d.width(), 70, Mask::kInk, 1.0f); });
+         [&](Mask& k) { gfx::fillRectFloat<false>(k.ref(), 0, 0, t.w, 70, Mask::kInk, 1.0f); });
     fill(
         t, m, Paint::flat(white),
-        [&](Mask& k) { gfx::fillRectFloat<false>(k.ref(), 0, 0, d.width(), 1, Mask::kInk, 1.0f); }, 0.12f);
-    // Everything stays a faint veil.
+        [&](Mask& k) { gfx::fillRectFloat<false>(k.ref(), 0, 0, t.w, 1, Mask::kInk, 1.0f); }, 0.12f);
+    // Everything stays a faint veil over the display.
     for (int y = 0; y < t.h; ++y)
         for (int x = 0; x < t.w; ++x) t.pixel(x, y).a = std::min<uint8_t>(t.pixel(x, y).a, 60);
 }
