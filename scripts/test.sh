@@ -24,9 +24,9 @@ scripts/build.sh release
 run_ctest release -LE x11
 run_x11_ctest release
 
-echo "== scalar code paths (SSE2 kernels switched off): DSP, plug-in and graphics tests"
+echo "== scalar code paths (SSE2 kernels switched off): DSP, plug-in, graphics and lighting tests"
 scripts/build.sh scalar
-run_ctest scalar -L '^(dsp|tolvacompressor|plugin|plugkit/graphics)'
+run_ctest scalar -L '^(dsp|tolvacompressor|plugin|plugkit/graphics|plugkit/gui|plugkit/pbrwidgets)' -LE x11
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 scripts/build.sh asan

@@ -105,7 +105,8 @@ protected:
 
     bool pumpUntil(const std::function<bool()>& done) {
         window::IWindow* w = editor_.currentWindow();
-        const auto end = Clock::now() + std::chrono::seconds(3);
+        // Far beyond what an idle machine needs, so that a loaded one does not fail the test.
+        const auto end = Clock::now() + std::chrono::seconds(30);
         while (!done()) {
             if (Clock::now() > end) return false;
             pollfd fd{w->eventFileDescriptor(), POLLIN, 0};
@@ -114,13 +115,16 @@ protected:
         }
         return true;
     }
-    void pumpFor(int ms) {
-        const auto end = Clock::now() + std::chrono::milliseconds(ms);
-        pumpUntil([&] { return Clock::now() > end; });
-    }
 
-    // Pixels of the X window that differ from the headless editor's buffer (RGBA order).
+    // Pixels of the X window that differ from the headless editor's buffer (RGBA order), once they
+    // agree or the deadline passed (the window keeps handling its events meanwhile: the exposure
+    // after mapping or a repaint may still be on its way); the first difference is reported.
     int countDifferences(HeadlessEditor& reference) {
+        int wrong = -1;
+        pumpUntil([&] { return (wrong = differences(reference, false)) == 0; });
+        return wrong == 0 ? 0 : differences(reference, true);
+    }
+    int differences(HeadlessEditor& reference, bool report) {
         XSync(display_, False);
         XImage* image = XGetImage(display_, xid(), 0, 0, 240, 150, AllPlanes, ZPixmap);
         if (!image) return -1;
@@ -131,7 +135,7 @@ protected:
                 const RGBA8 c = expected.pixel(x, y);
                 const unsigned long want = (c.r << 16) | (c.g << 8) | c.b;
                 const unsigned long got = XGetPixel(image, x, y) & 0xffffff;
-                if (got != want && wrong++ == 0)
+                if (got != want && wrong++ == 0 && report)
                     ADD_FAILURE() << "pixel (" << x << ", " << y << "): " << std::hex << got << " instead of "
                                   << want;
             }
@@ -169,7 +173,6 @@ TEST_F(EditorX11Test, ShowsTheHeadlessPixelsAndTakesMouseAndKeys) {
         XGetWindowAttributes(display_, xid(), &a);
         return a.map_state == IsViewable && editor_.a->draws > 0;
     }));
-    pumpFor(150);  // first frame and the exposure after mapping
     HeadlessEditor reference;
     EXPECT_EQ(countDifferences(reference), 0);
 
@@ -189,7 +192,6 @@ TEST_F(EditorX11Test, ShowsTheHeadlessPixelsAndTakesMouseAndKeys) {
     ASSERT_TRUE(pumpUntil([&] { return editor_.a->keys == 1; }));
     EXPECT_EQ(editor_.a->lastKey, Key::q);
     EXPECT_EQ(editor_.b->clicks + editor_.b->keys, 0);
-    pumpFor(100);  // the repaint of the changed button
 
     reference.window->mouseClick(40, 50, window::MouseButton::left);
     reference.window->mouseRelease(220, 10, window::MouseButton::left);

@@ -55,15 +55,15 @@ protected:
             XGetWindowAttributes(display_, id, &a);
             return a.map_state == IsViewable && listener_.draws > 0;
         }));
-        pumpFor(100);  // the exposure that follows the mapping
         return window_;
     }
 
     Window xid() const { return reinterpret_cast<Window>(window_->systemHandle()); }
 
-    // Lets the window handle its events until done() or three seconds passed.
+    // Lets the window handle its events until done() or the deadline passed. The deadline is far
+    // beyond what an idle machine needs, so that a loaded one does not fail the test.
     bool pumpUntil(const std::function<bool()>& done) {
-        const auto end = Clock::now() + std::chrono::seconds(3);
+        const auto end = Clock::now() + kDeadline;
         while (!done()) {
             if (Clock::now() > end) return false;
             pollfd fd{window_->eventFileDescriptor(), POLLIN, 0};
@@ -78,8 +78,15 @@ protected:
     }
 
     // Number of window pixels that differ from the pattern (with tint inside tinted) enlarged by
-    // factor; the first difference is reported.
+    // factor, once they are right or the deadline passed (the window keeps handling its events
+    // meanwhile: the exposure after mapping or a redraw may still be on its way); the first
+    // difference of the last look is reported.
     int countWrongPixels(int width, int height, int factor, const Box& tinted = Box(), int tint = 0) {
+        int wrong = -1;
+        pumpUntil([&] { return (wrong = wrongPixels(width, height, factor, tinted, tint, false)) == 0; });
+        return wrong == 0 ? 0 : wrongPixels(width, height, factor, tinted, tint, true);
+    }
+    int wrongPixels(int width, int height, int factor, const Box& tinted, int tint, bool report) {
         XSync(display_, False);
         XImage* image = XGetImage(display_, xid(), 0, 0, static_cast<unsigned>(width * factor),
                                   static_cast<unsigned>(height * factor), AllPlanes, ZPixmap);
@@ -91,7 +98,7 @@ protected:
                 const RGBA8 c = patternAt(ex, ey, tinted.contains(ex, ey) ? tint : 0);
                 const unsigned long expected = (c.r << 16) | (c.g << 8) | c.b;
                 const unsigned long got = XGetPixel(image, x, y) & 0xffffff;
-                if (got != expected && wrong++ == 0)
+                if (got != expected && wrong++ == 0 && report)
                     ADD_FAILURE() << "pixel (" << x << ", " << y << "): " << std::hex << got << " instead of "
                                   << expected;
             }
@@ -119,6 +126,7 @@ protected:
         return pumpUntil([&] { return listener_.mouse.size() >= count; });
     }
 
+    static constexpr std::chrono::seconds kDeadline{30};
     Display* display_ = nullptr;
     RecordingListener listener_;
     X11Window* window_ = nullptr;
@@ -149,12 +157,15 @@ TEST_F(X11WindowTest, WithoutSharedMemoryThePixelsAreTheSame) {
 
 TEST_F(X11WindowTest, TimerTicksSixtyTimesASecond) {
     ASSERT_NE(open(40, 30), nullptr);
+    // Thirty ticks, however long a loaded machine takes to deliver them; never more than sixty a
+    // second, and the typical interval (the median: a busy machine may delay a few) is 1/60 s.
     const std::size_t before = listener_.animations.size();
-    const auto end = Clock::now() + std::chrono::milliseconds(500);
-    while (Clock::now() < end) window_->waitEventAndDispatch();
+    const auto start = Clock::now(), end = start + kDeadline;
+    while (listener_.animations.size() - before < 30 && Clock::now() < end) window_->waitEventAndDispatch();
+    const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
     const std::size_t ticks = listener_.animations.size() - before;
-    EXPECT_GE(ticks, 20u);
-    EXPECT_LE(ticks, 35u);
+    ASSERT_GE(ticks, 30u);
+    EXPECT_LE(static_cast<double>(ticks), elapsed * 60 + 2);
     std::vector<double> dts;
     for (std::size_t i = before + 1; i < listener_.animations.size(); ++i)
         dts.push_back(listener_.animations[i].first);
@@ -286,13 +297,10 @@ TEST_F(X11WindowTest, ChildOfAHostWindowForwardsUnusedKeysAndSurvivesItsParent) 
     key(XK_a, false);
     ASSERT_TRUE(pumpUntil([&] { return listener_.keys.size() >= 2; }));
     XEvent e;
-    bool forwarded = false;
-    for (int i = 0; i < 100 && !forwarded; ++i) {
+    EXPECT_TRUE(pumpUntil([&] {
         XSync(display_, False);
-        forwarded = XCheckTypedWindowEvent(display_, parent, KeyPress, &e);
-        if (!forwarded) pumpFor(10);
-    }
-    EXPECT_TRUE(forwarded);
+        return XCheckTypedWindowEvent(display_, parent, KeyPress, &e);
+    }));
 
     XDestroyWindow(display_, parent);  // the host closes its window first
     XSync(display_, False);
