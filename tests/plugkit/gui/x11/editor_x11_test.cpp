@@ -18,6 +18,8 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include "tests/plugkit/window/x11/TestDisplay.h"
+
 namespace plugkit::gui {
 namespace {
 
@@ -86,7 +88,7 @@ struct HeadlessEditor {
 class EditorX11Test : public ::testing::Test {
 protected:
     void SetUp() override {
-        display_ = XOpenDisplay(nullptr);
+        display_ = plugkit::testing::openTestDisplay();
         if (!display_) {
             const char* require = std::getenv("TOLVA_REQUIRE_DISPLAY");
             if (require && *require == '1') FAIL() << "no X display (run under xvfb-run -a)";

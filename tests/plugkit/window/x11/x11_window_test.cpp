@@ -17,6 +17,8 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include "tests/plugkit/window/x11/TestDisplay.h"
+
 namespace plugkit::window {
 namespace {
 
@@ -27,7 +29,7 @@ using Clock = std::chrono::steady_clock;
 class X11WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        display_ = XOpenDisplay(nullptr);
+        display_ = plugkit::testing::openTestDisplay();
         if (!display_) {
             const char* require = std::getenv("TOLVA_REQUIRE_DISPLAY");
             if (require && *require == '1') FAIL() << "no X display (run under xvfb-run -a)";
