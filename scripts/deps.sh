@@ -9,6 +9,8 @@ packages=(
   libgtest-dev libbenchmark-dev                 # tests and benchmarks
   libstb-dev libsndfile1-dev                    # PNG decoding and glyph rasterising; WAV files
   ttf-bitstream-vera                            # the font embedded in the plug-in
+  libx11-dev libxext-dev                        # the X11 editor window (MIT-SHM)
+  libxtst-dev xauth xvfb                        # X11 tests: XTest input on a private Xvfb
   libjpeg-turbo-progs                           # cjpeg, which makes the JPEG test images
   clang libclang-rt-dev                         # libFuzzer (the fuzz pass)
   clang-format                                  # scripts/format.sh

@@ -45,6 +45,22 @@ struct Box {
         return o.min.x >= min.x && o.min.y >= min.y && o.max.x <= max.x && o.max.y <= max.y;
     }
 
+    // Number of pixels; 0 or less for an empty box. 64-bit so that no size overflows.
+    constexpr long long area() const { return static_cast<long long>(width()) * height(); }
+
+    // The box with each side moved outward by margin pixels (inward for a negative margin).
+    constexpr Box grown(int margin) const {
+        return Box(min.x - margin, min.y - margin, max.x + margin, max.y + margin);
+    }
+
+    // The smallest box holding both; an empty operand does not count.
+    constexpr Box united(const Box& o) const {
+        if (o.empty()) return *this;
+        if (empty()) return o;
+        return Box(std::min(min.x, o.min.x), std::min(min.y, o.min.y), std::max(max.x, o.max.x),
+                   std::max(max.y, o.max.y));
+    }
+
     // True when pixel (x, y) lies inside.
     constexpr bool contains(int x, int y) const { return x >= min.x && y >= min.y && x < max.x && y < max.y; }
 

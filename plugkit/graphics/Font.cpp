@@ -51,6 +51,8 @@ uint32_t decodeUtf8(std::string_view text, std::size_t& pos) {
 Font::Font(const unsigned char* data, std::size_t size, Unchecked)
     : data_(data), size_(size), cache_(face_) {}
 
+void FontDeleter::operator()(Font* font) const noexcept { core::destroyFree(font); }
+
 Font* Font::tryCreate(const unsigned char* data, std::size_t size) {
     void* raw = std::malloc(sizeof(Font));
     if (!raw) core::outOfMemory();

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 #include "plugkit/core/RecursiveMutex.h"
@@ -72,6 +73,12 @@ private:
     GlyphCache cache_;
     core::RecursiveMutex lock_;
 };
+
+// Owns a Font from Font::tryCreate and destroys it with core::destroyFree.
+struct FontDeleter {
+    void operator()(Font* font) const noexcept;
+};
+using FontPtr = std::unique_ptr<Font, FontDeleter>;
 
 // [any thread] Decodes one UTF-8 code point at text[pos], advancing pos; malformed, overlong or
 // surrogate sequences consume one byte and give U+FFFD.
