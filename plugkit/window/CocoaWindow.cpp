@@ -261,8 +261,14 @@ struct CocoaViewHandlers {
         w->listener_->onMouseWheel(p.x, p.y, cocoaWheelDelta(send<double>(event, "deltaX")),
                                    cocoaWheelDelta(send<double>(event, "deltaY")), state(event));
     }
-    static BOOL yes(id, SEL) { return YES; }
-    static BOOL yesFor(id, SEL, id) { return YES; }
+    static BOOL yes(id, SEL) {
+        core::FPStateGuard guard;
+        return YES;
+    }
+    static BOOL yesFor(id, SEL, id) {
+        core::FPStateGuard guard;
+        return YES;
+    }
     static void viewDidMoveToWindow(id self, SEL) {
         core::FPStateGuard guard;
         if (id window = send<id>(self, "window")) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "plugkit/graphics/Box.h"
@@ -116,6 +117,12 @@ public:
 class IWindow {
 public:
     virtual ~IWindow() = default;
+
+    // Windows come from the system allocator like every framework object, so destroyWindow and
+    // `delete` both end them correctly.
+    static void* operator new(std::size_t size);
+    static void* operator new(std::size_t, void* place) noexcept { return place; }
+    static void operator delete(void* block) noexcept;
 
     // [window thread] Blocks until the next event (or timer tick) and handles it. Top-level windows
     // and hosts that run the loop themselves only.

@@ -1,10 +1,21 @@
+#include <cstdlib>
+
 #include "plugkit/core/AlignedAlloc.h"
+#include "plugkit/core/Fatal.h"
 #include "plugkit/window/CocoaWindow.h"
 #include "plugkit/window/HeadlessWindow.h"
 #include "plugkit/window/IWindow.h"
 #include "plugkit/window/X11Window.h"
 
 namespace plugkit::window {
+
+void* IWindow::operator new(std::size_t size) {
+    void* block = std::malloc(size);
+    if (!block) core::outOfMemory();
+    return block;
+}
+
+void IWindow::operator delete(void* block) noexcept { std::free(block); }
 
 WindowBackend resolveWindowBackend(WindowBackend backend) {
     if (backend != WindowBackend::automatic) return backend;

@@ -20,6 +20,7 @@
 #include <new>
 
 #include "plugkit/core/AlignedAlloc.h"
+#include "plugkit/core/FPControl.h"
 #include "plugkit/core/Fatal.h"
 #include "plugkit/window/X11Events.h"
 
@@ -142,21 +143,39 @@ X11Window::X11Window(IWindowListener* listener, int width, int height)
 
 bool X11Window::open(unsigned long parent) {
     Display* d = x_->display = XOpenDisplay(nullptr);
-    if (!d) return false;
+    if (!d || !chooseVisual()) return false;
+    format_ = ImageByteOrder(d) == LSBFirst ? WindowPixelFormat::bgra : WindowPixelFormat::argb;
+    scale_ = chooseScale();
+    if (!createXWindow(parent)) return false;
+    x_->cursor = XCreateFontCursor(d, XC_left_ptr);
+    XDefineCursor(d, x_->window, x_->cursor);
+    XkbSetDetectableAutoRepeat(d, True, nullptr);  // a held key repeats presses, not release-press pairs
+    x_->gc = XCreateGC(d, x_->window, 0, nullptr);
+    if (!createImage() || !startTimer()) return false;
+    XMapWindow(d, x_->window);
+    XFlush(d);
+    return true;
+}
+
+bool X11Window::chooseVisual() {
+    Display* d = x_->display;
     const int screen = DefaultScreen(d);
     x_->visual = DefaultVisual(d, screen);
     x_->depth = DefaultDepth(d, screen);
     x_->colormap = DefaultColormap(d, screen);
-    if (!isRGB888(x_->visual) || x_->depth != 24) {
-        XVisualInfo info{};
-        if (!XMatchVisualInfo(d, screen, 24, TrueColor, &info) || !isRGB888(info.visual)) return false;
-        x_->visual = info.visual;
-        x_->depth = 24;
-        x_->colormap = XCreateColormap(d, RootWindow(d, screen), info.visual, AllocNone);
-        x_->ownsColormap = true;
-    }
-    format_ = ImageByteOrder(d) == LSBFirst ? WindowPixelFormat::bgra : WindowPixelFormat::argb;
+    if (isRGB888(x_->visual) && x_->depth == 24) return true;
+    XVisualInfo info{};
+    if (!XMatchVisualInfo(d, screen, 24, TrueColor, &info) || !isRGB888(info.visual)) return false;
+    x_->visual = info.visual;
+    x_->depth = 24;
+    x_->colormap = XCreateColormap(d, RootWindow(d, screen), info.visual, AllocNone);
+    x_->ownsColormap = true;
+    return true;
+}
 
+int X11Window::chooseScale() {
+    Display* d = x_->display;
+    const int screen = DefaultScreen(d);
     ScaleInputs in;
     in.forced = std::getenv("TOLVA_UI_SCALE");
     in.gdkScale = std::getenv("GDK_SCALE");
@@ -168,8 +187,13 @@ bool X11Window::open(unsigned long parent) {
     in.editorHeight = askedHeight_;
     in.screenWidth = DisplayWidth(d, screen);
     in.screenHeight = DisplayHeight(d, screen);
-    scale_ = chooseScaleFactor(in);
+    return chooseScaleFactor(in);
+}
 
+bool X11Window::createXWindow(unsigned long parent) {
+    Display* d = x_->display;
+    const unsigned w = static_cast<unsigned>(askedWidth_ * scale_),
+                   h = static_cast<unsigned>(askedHeight_ * scale_);
     {
         ErrorTrap trap(d);
         XWindowAttributes parentAttributes{};
@@ -180,46 +204,40 @@ bool X11Window::open(unsigned long parent) {
         a.border_pixel = 0;
         a.colormap = x_->colormap;
         a.event_mask = kEventMask;
-        x_->window = XCreateWindow(d, parent ? parent : RootWindow(d, screen), 0, 0,
-                                   static_cast<unsigned>(askedWidth_ * scale_),
-                                   static_cast<unsigned>(askedHeight_ * scale_), 0, x_->depth, InputOutput,
-                                   x_->visual, CWBackPixmap | CWBorderPixel | CWColormap | CWEventMask, &a);
+        x_->window =
+            XCreateWindow(d, parent ? parent : DefaultRootWindow(d), 0, 0, w, h, 0, x_->depth, InputOutput,
+                          x_->visual, CWBackPixmap | CWBorderPixel | CWColormap | CWEventMask, &a);
         if (trap.sync() != 0) {
             x_->window = 0;
             return false;
         }
     }
-    if (!parent) {
-        XStoreName(d, x_->window, "Editor");
-        XSizeHints* hints = XAllocSizeHints();
-        if (!hints) core::outOfMemory();
-        hints->flags = PMinSize | PMaxSize;
-        hints->min_width = hints->max_width = askedWidth_ * scale_;
-        hints->min_height = hints->max_height = askedHeight_ * scale_;
-        XSetWMNormalHints(d, x_->window, hints);
-        XFree(hints);
-        x_->wmDelete = XInternAtom(d, "WM_DELETE_WINDOW", False);
-        XSetWMProtocols(d, x_->window, &x_->wmDelete, 1);
-    }
-    x_->cursor = XCreateFontCursor(d, XC_left_ptr);
-    XDefineCursor(d, x_->window, x_->cursor);
-    XkbSetDetectableAutoRepeat(d, True, nullptr);  // a held key repeats presses, not release-press pairs
-    x_->gc = XCreateGC(d, x_->window, 0, nullptr);
-    if (!createImage()) return false;
+    if (parent) return true;
+    XStoreName(d, x_->window, "Editor");
+    XSizeHints* hints = XAllocSizeHints();
+    if (!hints) core::outOfMemory();
+    hints->flags = PMinSize | PMaxSize;  // the editor has one size
+    hints->min_width = hints->max_width = static_cast<int>(w);
+    hints->min_height = hints->max_height = static_cast<int>(h);
+    XSetWMNormalHints(d, x_->window, hints);
+    XFree(hints);
+    x_->wmDelete = XInternAtom(d, "WM_DELETE_WINDOW", False);
+    XSetWMProtocols(d, x_->window, &x_->wmDelete, 1);
+    return true;
+}
 
+bool X11Window::startTimer() {
     x_->timerFd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     x_->epollFd = epoll_create1(EPOLL_CLOEXEC);
     if (x_->timerFd < 0 || x_->epollFd < 0) return false;
     const itimerspec period{{0, 1000000000 / 60}, {0, 1000000000 / 60}};
-    timerfd_settime(x_->timerFd, 0, &period, nullptr);
-    for (int fd : {ConnectionNumber(d), x_->timerFd}) {
+    if (timerfd_settime(x_->timerFd, 0, &period, nullptr) != 0) return false;
+    for (int fd : {ConnectionNumber(x_->display), x_->timerFd}) {
         epoll_event e{};
         e.events = EPOLLIN;
         e.data.fd = fd;
         if (epoll_ctl(x_->epollFd, EPOLL_CTL_ADD, fd, &e) != 0) return false;
     }
-    XMapWindow(d, x_->window);
-    XFlush(d);
     return true;
 }
 
@@ -301,6 +319,7 @@ bool X11Window::readTimer() {
 }
 
 void X11Window::waitEventAndDispatch() {
+    core::FPStateGuard guard;  // an entry from the host, like every system entry of the macOS view
     Display* d = x_->display;
     for (;;) {
         if (XPending(d) > 0) {
@@ -319,6 +338,7 @@ void X11Window::waitEventAndDispatch() {
 }
 
 void X11Window::dispatchPendingEvents() {
+    core::FPStateGuard guard;
     Display* d = x_->display;
     while (XPending(d) > 0) {
         XEvent e;

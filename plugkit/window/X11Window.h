@@ -18,8 +18,8 @@ namespace plugkit::window {
 // window drives it: waitEventAndDispatch blocks for the next event or tick, dispatchPendingEvents
 // handles what is waiting. Hosts that own the loop watch the descriptor (it becomes readable at
 // least 60 times a second while the window lives) or call dispatchPendingEvents from their own idle
-// timer. Every listener call happens inside these two functions, on that thread; nothing happens
-// while nobody calls them.
+// timer. Every listener call happens inside these two functions, on that thread, under the
+// floating-point guard of core/FPControl.h; nothing happens while nobody calls them.
 //
 // High-density screens: the editor is shown enlarged by scaleFactor() (chooseScaleFactor of
 // X11Events.h: TOLVA_UI_SCALE, GDK_SCALE, QT_SCALE_FACTOR, Xft.dpi, the server's DPI), each editor
@@ -57,7 +57,11 @@ public:
 private:
     X11Window(IWindowListener* listener, int width, int height);
     bool open(unsigned long parent);
+    bool chooseVisual();
+    int chooseScale();
+    bool createXWindow(unsigned long parent);
     bool createImage();
+    bool startTimer();
     void handleEvent(_XEvent& event);
     void handleButton(_XEvent& event, bool press);
     void handleKey(_XEvent& event, bool press);

@@ -5,15 +5,16 @@
 #include <utility>
 #include <vector>
 
+#include "plugkit/core/FPControl.h"
 #include "plugkit/window/IWindow.h"
 
 namespace plugkit::window::testing {
 
 // The colour a RecordingListener paints at editor pixel (x, y): different in every channel for
-// neighbouring pixels, so a shift or a swap of channels shows.
-inline RGBA8 patternAt(int x, int y) {
+// neighbouring pixels, so a shift or a swap of channels shows; tint changes the blue channel.
+inline RGBA8 patternAt(int x, int y, int tint = 0) {
     return RGBA8{static_cast<std::uint8_t>(x * 3 + 1), static_cast<std::uint8_t>(y * 5 + 2),
-                 static_cast<std::uint8_t>(x + y * 7), 255};
+                 static_cast<std::uint8_t>(x + y * 7 + tint), 255};
 }
 
 // A listener that behaves like a small editor: areas marked with markDirty are reported after the next
@@ -36,6 +37,8 @@ public:
     std::vector<Box> drawnAreas;
     int draws = 0;
     bool takeKeys = true;
+    int tint = 0;                     // used by the next onDraw
+    std::uint32_t sseAtLastTick = 0;  // the SSE control state onAnimate ran under
     WindowPixelFormat lastFormat = WindowPixelFormat::rgba;
     std::vector<RGBA8> pixels;
     ImageRef<RGBA8> image;
@@ -79,7 +82,8 @@ public:
             const Box a = area.intersection(image.bounds());
             drawnAreas.push_back(a);
             for (int y = a.min.y; y < a.max.y; ++y)
-                for (int x = a.min.x; x < a.max.x; ++x) image.pixel(x, y) = convert(patternAt(x, y), format);
+                for (int x = a.min.x; x < a.max.x; ++x)
+                    image.pixel(x, y) = convert(patternAt(x, y, tint), format);
         }
         display_.clear();
     }
@@ -109,6 +113,7 @@ public:
     void onAnimate(double dt, double time) override {
         calls.push_back("animate");
         animations.emplace_back(dt, time);
+        sseAtLastTick = core::getSSEControlState();
     }
 
     static RGBA8 convert(RGBA8 c, WindowPixelFormat format) {

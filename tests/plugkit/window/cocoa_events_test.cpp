@@ -4,7 +4,9 @@
 #include <cstring>
 #include <string>
 
+#include "plugkit/core/AlignedAlloc.h"
 #include "plugkit/window/CocoaEvents.h"
+#include "plugkit/window/CocoaWindow.h"
 
 namespace plugkit::window {
 namespace {
@@ -120,6 +122,15 @@ TEST(CocoaEvents, ViewClassNamesAreFreshVersion4Uuids) {
     EXPECT_EQ(uuid[14], '4') << name;
     EXPECT_NE(std::string(a), std::string(b));
 }
+
+#if !defined(__APPLE__)
+TEST(CocoaWindow, LinksEverywhereAndStopsWhereCocoaIsMissing) {
+    // Building one makes the linker resolve the whole window; outside macOS the framework does not
+    // load and the construction is fatal.
+    EXPECT_DEATH(core::mallocNew<CocoaWindow>(WindowUsage::plugin, nullptr, nullptr, 800, 450),
+                 "Cocoa: the framework does not load");
+}
+#endif
 
 }  // namespace
 }  // namespace plugkit::window

@@ -104,6 +104,21 @@ TEST(HeadlessWindow, FactoryBuildsThePlatformsWindowsOnly) {
     EXPECT_EQ(w->eventFileDescriptor(), -1);
     destroyWindow(w);
     destroyWindow(nullptr);
+    delete createWindow(WindowBackend::headless, nullptr, &l, 10, 10);  // the same allocator
+}
+
+TEST(ClickCounter, SecondPressCloseInTimeAndPlaceIsADoubleClick) {
+    ClickCounter c;
+    EXPECT_FALSE(c.press(MouseButton::left, 10, 10, 1000));
+    EXPECT_TRUE(c.press(MouseButton::left, 13, 6, 1400));
+    EXPECT_FALSE(c.press(MouseButton::left, 13, 6, 1500));  // a third press starts again
+    EXPECT_TRUE(c.press(MouseButton::left, 13, 6, 1600));
+    EXPECT_FALSE(c.press(MouseButton::left, 13, 6, 2100));   // too late
+    EXPECT_FALSE(c.press(MouseButton::right, 13, 6, 2200));  // another button
+    EXPECT_FALSE(c.press(MouseButton::left, 13, 6, 2300));
+    EXPECT_FALSE(c.press(MouseButton::left, 18, 6, 2400));  // too far
+    EXPECT_FALSE(c.press(MouseButton::left, 18, 6, 0xfffffff0u));
+    EXPECT_TRUE(c.press(MouseButton::left, 18, 6, 10));  // 26 ms later across the wrap of the clock
 }
 
 }  // namespace

@@ -1,0 +1,307 @@
+// The X11 window against a real X server (run under xvfb-run; skipped without a display unless
+// TOLVA_REQUIRE_DISPLAY=1). Pixels are read back with XGetImage, input is sent with XTest.
+#include <gtest/gtest.h>
+#include <poll.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+
+#include "plugkit/window/X11Window.h"
+#include "tests/plugkit/window/RecordingListener.h"
+
+// After gtest: X.h defines macros (None) that clash with its names.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+namespace plugkit::window {
+namespace {
+
+using testing::patternAt;
+using testing::RecordingListener;
+using Clock = std::chrono::steady_clock;
+
+class X11WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        display_ = XOpenDisplay(nullptr);
+        if (!display_) {
+            const char* require = std::getenv("TOLVA_REQUIRE_DISPLAY");
+            if (require && *require == '1') FAIL() << "no X display (run under xvfb-run -a)";
+            GTEST_SKIP() << "no X display";
+        }
+        int event, error, major, minor;
+        ASSERT_TRUE(XTestQueryExtension(display_, &event, &error, &major, &minor));
+        setenv("TOLVA_UI_SCALE", "1", 1);
+        unsetenv("TOLVA_X11_NO_SHM");
+    }
+    void TearDown() override {
+        destroyWindow(window_);
+        if (display_) XCloseDisplay(display_);
+    }
+
+    // Opens the window under test with the whole editor marked dirty and waits until it is on
+    // screen with its first frame shown.
+    X11Window* open(int width, int height, unsigned long parent = 0) {
+        listener_.markDirty(Box(0, 0, width, height));
+        window_ = X11Window::create(reinterpret_cast<void*>(parent), &listener_, width, height);
+        if (!window_) return nullptr;
+        const Window id = xid();
+        EXPECT_TRUE(pumpUntil([&] {
+            XWindowAttributes a{};
+            XGetWindowAttributes(display_, id, &a);
+            return a.map_state == IsViewable && listener_.draws > 0;
+        }));
+        pumpFor(100);  // the exposure that follows the mapping
+        return window_;
+    }
+
+    Window xid() const { return reinterpret_cast<Window>(window_->systemHandle()); }
+
+    // Lets the window handle its events until done() or three seconds passed.
+    bool pumpUntil(const std::function<bool()>& done) {
+        const auto end = Clock::now() + std::chrono::seconds(3);
+        while (!done()) {
+            if (Clock::now() > end) return false;
+            pollfd fd{window_->eventFileDescriptor(), POLLIN, 0};
+            poll(&fd, 1, 10);
+            window_->dispatchPendingEvents();
+        }
+        return true;
+    }
+    void pumpFor(int ms) {
+        const auto end = Clock::now() + std::chrono::milliseconds(ms);
+        pumpUntil([&] { return Clock::now() > end; });
+    }
+
+    // Number of window pixels that differ from the pattern (with tint inside tinted) enlarged by
+    // factor; the first difference is reported.
+    int countWrongPixels(int width, int height, int factor, const Box& tinted = Box(), int tint = 0) {
+        XSync(display_, False);
+        XImage* image = XGetImage(display_, xid(), 0, 0, static_cast<unsigned>(width * factor),
+                                  static_cast<unsigned>(height * factor), AllPlanes, ZPixmap);
+        if (!image) return -1;
+        int wrong = 0;
+        for (int y = 0; y < height * factor; ++y)
+            for (int x = 0; x < width * factor; ++x) {
+                const int ex = x / factor, ey = y / factor;
+                const RGBA8 c = patternAt(ex, ey, tinted.contains(ex, ey) ? tint : 0);
+                const unsigned long expected = (c.r << 16) | (c.g << 8) | c.b;
+                const unsigned long got = XGetPixel(image, x, y) & 0xffffff;
+                if (got != expected && wrong++ == 0)
+                    ADD_FAILURE() << "pixel (" << x << ", " << y << "): " << std::hex << got << " instead of "
+                                  << expected;
+            }
+        XDestroyImage(image);
+        return wrong;
+    }
+
+    // Root coordinates of window pixel (x, y).
+    void moveTo(int x, int y) {
+        int rx = 0, ry = 0;
+        Window child;
+        XTranslateCoordinates(display_, xid(), DefaultRootWindow(display_), x, y, &rx, &ry, &child);
+        XTestFakeMotionEvent(display_, -1, rx, ry, 0);
+        XFlush(display_);
+    }
+    void button(unsigned b, bool press) {
+        XTestFakeButtonEvent(display_, b, press, 0);
+        XFlush(display_);
+    }
+    void key(KeySym sym, bool press) {
+        XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, sym), press, 0);
+        XFlush(display_);
+    }
+    bool waitMouse(std::size_t count) {
+        return pumpUntil([&] { return listener_.mouse.size() >= count; });
+    }
+
+    Display* display_ = nullptr;
+    RecordingListener listener_;
+    X11Window* window_ = nullptr;
+};
+
+TEST_F(X11WindowTest, ShowsTheRenderedBufferAndThenOnlyTheDirtyArea) {
+    ASSERT_NE(open(160, 90), nullptr);
+    EXPECT_EQ(window_->scaleFactor(), 1);
+    EXPECT_EQ(window_->pixelFormat(), WindowPixelFormat::bgra);
+    EXPECT_EQ(listener_.lastFormat, WindowPixelFormat::bgra);
+    EXPECT_TRUE(window_->usesSharedMemory());
+    EXPECT_EQ(countWrongPixels(160, 90, 1), 0);
+
+    const int draws = listener_.draws;
+    listener_.tint = 100;
+    listener_.markDirty(Box(20, 10, 50, 30));
+    ASSERT_TRUE(pumpUntil([&] { return listener_.draws > draws; }));
+    EXPECT_EQ(listener_.drawnAreas.back(), Box(20, 10, 50, 30));
+    EXPECT_EQ(countWrongPixels(160, 90, 1, Box(20, 10, 50, 30), 100), 0);
+}
+
+TEST_F(X11WindowTest, WithoutSharedMemoryThePixelsAreTheSame) {
+    setenv("TOLVA_X11_NO_SHM", "1", 1);
+    ASSERT_NE(open(97, 41), nullptr);  // odd sizes: no row happens to line up
+    EXPECT_FALSE(window_->usesSharedMemory());
+    EXPECT_EQ(countWrongPixels(97, 41, 1), 0);
+}
+
+TEST_F(X11WindowTest, TimerTicksSixtyTimesASecond) {
+    ASSERT_NE(open(40, 30), nullptr);
+    const std::size_t before = listener_.animations.size();
+    const auto end = Clock::now() + std::chrono::milliseconds(500);
+    while (Clock::now() < end) window_->waitEventAndDispatch();
+    const std::size_t ticks = listener_.animations.size() - before;
+    EXPECT_GE(ticks, 20u);
+    EXPECT_LE(ticks, 35u);
+    EXPECT_NEAR(listener_.animations.back().first, 1.0 / 60, 0.012);
+    EXPECT_EQ(listener_.sseAtLastTick & 0xffc0, core::FPStateGuard::kSSEState & 0xffc0);     // flags aside
+    EXPECT_NE(core::getSSEControlState() & 0xffc0, core::FPStateGuard::kSSEState & 0xffc0);  // restored
+}
+
+TEST_F(X11WindowTest, MouseEventsReachTheListenerWithPositionsButtonsAndMotion) {
+    ASSERT_NE(open(200, 120), nullptr);
+    moveTo(30, 40);
+    ASSERT_TRUE(pumpUntil([&] { return !listener_.mouse.empty() && listener_.mouse.back().x == 30; }));
+    EXPECT_EQ(listener_.mouse.back().kind, "move");
+    EXPECT_EQ(listener_.mouse.back().y, 40);
+
+    listener_.mouse.clear();
+    button(1, true);
+    moveTo(35, 42);
+    moveTo(38, 47);
+    button(1, false);
+    ASSERT_TRUE(waitMouse(4));
+    const auto& m = listener_.mouse;
+    EXPECT_EQ(m[0].kind, "click");
+    EXPECT_EQ(m[0].button, MouseButton::left);
+    EXPECT_EQ((Point{m[0].x, m[0].y}), (Point{30, 40}));
+    EXPECT_TRUE(m[0].state.leftDown);
+    EXPECT_FALSE(m[0].isDoubleClick);
+    EXPECT_EQ((Point{m[1].dx, m[1].dy}), (Point{0, 0}));  // first move after the click
+    EXPECT_TRUE(m[1].state.leftDown);
+    EXPECT_EQ((Point{m[2].dx, m[2].dy}), (Point{3, 5}));
+    EXPECT_EQ(m[3].kind, "release");
+    EXPECT_EQ((Point{m[3].x, m[3].y}), (Point{38, 47}));
+    EXPECT_FALSE(m[3].state.leftDown);
+
+    listener_.mouse.clear();
+    button(1, true);  // too far from the first press to complete a double click
+    button(1, false);
+    button(1, true);
+    button(1, false);
+    button(3, true);
+    button(3, false);
+    button(4, true);
+    button(4, false);
+    button(7, true);
+    button(7, false);
+    ASSERT_TRUE(waitMouse(8));
+    EXPECT_FALSE(m[0].isDoubleClick);
+    EXPECT_TRUE(m[2].isDoubleClick);
+    EXPECT_EQ(m[4].button, MouseButton::right);
+    EXPECT_TRUE(m[4].state.rightDown);
+    EXPECT_FALSE(m[4].isDoubleClick);  // another button
+    EXPECT_EQ(m[6].kind, "wheel");
+    EXPECT_EQ((Point{m[6].dx, m[6].dy}), (Point{0, 10}));
+    EXPECT_EQ((Point{m[7].dx, m[7].dy}), (Point{-10, 0}));
+    EXPECT_EQ(m.size(), 8u);  // wheel buttons give no release
+}
+
+TEST_F(X11WindowTest, KeysReachTheListenerAfterAClick) {
+    ASSERT_NE(open(100, 60), nullptr);
+    moveTo(10, 10);
+    button(1, true);
+    button(1, false);
+    ASSERT_TRUE(waitMouse(2));
+    key(XK_q, true);
+    key(XK_q, false);
+    key(XK_Shift_L, true);
+    key(XK_q, true);
+    key(XK_q, false);
+    key(XK_Shift_L, false);
+    key(XK_Return, true);
+    key(XK_Return, false);
+    key(XK_Left, true);
+    key(XK_Left, false);
+    ASSERT_TRUE(pumpUntil([&] { return listener_.keys.size() >= 10; }));
+    using K = std::pair<std::string, Key>;
+    const std::vector<K> expected{{"down", Key::q},      {"up", Key::q},     {"down", Key::unsupported},
+                                  {"down", Key::Q},      {"up", Key::Q},     {"up", Key::unsupported},
+                                  {"down", Key::enter},  {"up", Key::enter}, {"down", Key::arrowLeft},
+                                  {"up", Key::arrowLeft}};
+    EXPECT_EQ(listener_.keys, expected);
+}
+
+TEST_F(X11WindowTest, ScaleFactorEnlargesTheWindowAndMapsTheMouseBack) {
+    setenv("TOLVA_UI_SCALE", "2", 1);
+    ASSERT_NE(open(100, 60), nullptr);
+    ASSERT_EQ(window_->scaleFactor(), 2);
+    XWindowAttributes a{};
+    XGetWindowAttributes(display_, xid(), &a);
+    EXPECT_EQ(a.width, 200);
+    EXPECT_EQ(a.height, 120);
+    EXPECT_EQ(listener_.image.w, 100);  // the editor still renders at its own size
+    EXPECT_EQ(countWrongPixels(100, 60, 2), 0);
+
+    listener_.tint = 50;
+    listener_.markDirty(Box(10, 10, 13, 12));
+    const int draws = listener_.draws;
+    ASSERT_TRUE(pumpUntil([&] { return listener_.draws > draws; }));
+    EXPECT_EQ(countWrongPixels(100, 60, 2, Box(10, 10, 13, 12), 50), 0);
+
+    moveTo(61, 41);
+    button(1, true);
+    ASSERT_TRUE(
+        pumpUntil([&] { return !listener_.mouse.empty() && listener_.mouse.back().kind == "click"; }));
+    EXPECT_EQ((Point{listener_.mouse.back().x, listener_.mouse.back().y}), (Point{30, 20}));
+    button(1, false);
+    ASSERT_TRUE(pumpUntil([&] { return listener_.mouse.back().kind == "release"; }));
+}
+
+TEST_F(X11WindowTest, ChildOfAHostWindowForwardsUnusedKeysAndSurvivesItsParent) {
+    const Window parent = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 300, 200, 0, 0, 0);
+    XSelectInput(display_, parent, KeyPressMask);
+    XMapWindow(display_, parent);
+    XSync(display_, False);
+    ASSERT_NE(open(120, 80, parent), nullptr);
+    Window root, parentOfChild, *children = nullptr;
+    unsigned count = 0;
+    XQueryTree(display_, xid(), &root, &parentOfChild, &children, &count);
+    if (children) XFree(children);
+    EXPECT_EQ(parentOfChild, parent);
+    EXPECT_EQ(countWrongPixels(120, 80, 1), 0);
+
+    listener_.takeKeys = false;
+    moveTo(5, 5);
+    button(1, true);
+    button(1, false);
+    ASSERT_TRUE(waitMouse(2));
+    key(XK_a, true);
+    key(XK_a, false);
+    ASSERT_TRUE(pumpUntil([&] { return listener_.keys.size() >= 2; }));
+    XEvent e;
+    bool forwarded = false;
+    for (int i = 0; i < 100 && !forwarded; ++i) {
+        XSync(display_, False);
+        forwarded = XCheckTypedWindowEvent(display_, parent, KeyPress, &e);
+        if (!forwarded) pumpFor(10);
+    }
+    EXPECT_TRUE(forwarded);
+
+    XDestroyWindow(display_, parent);  // the host closes its window first
+    XSync(display_, False);
+    EXPECT_TRUE(pumpUntil([&] { return window_->terminated(); }));
+    listener_.markDirty(Box(0, 0, 10, 10));
+    pumpFor(50);  // ticks after the parent went away paint nothing and do not end the process
+}
+
+TEST_F(X11WindowTest, AParentThatDoesNotExistIsRefused) {
+    RecordingListener l;
+    EXPECT_EQ(X11Window::create(reinterpret_cast<void*>(0x3fffff0ul), &l, 100, 100), nullptr);
+    EXPECT_EQ(X11Window::create(nullptr, &l, 0, 100), nullptr);
+    EXPECT_TRUE(l.calls.empty());
+}
+
+}  // namespace
+}  // namespace plugkit::window
