@@ -5,6 +5,7 @@
 
 #include "plugkit/aax/AAXClient.h"
 #include "plugkit/aax/AAXDescription.h"
+#include "plugkit/aax/AAXEffectGUI.h"
 #include "plugkit/aax/AAXRender.h"
 #include "plugkit/aax/ClientFactory.h"
 #include "plugkit/aax/HostRef.h"
@@ -30,8 +31,8 @@ void dropHostServices() {
     gHostServices = nullptr;
 }
 
-// The editor object is offered once it exists; until then the host gets no editor factory.
-constexpr sdk::CreateObjectProc kEffectGUIFactory = nullptr;
+// The editor object's factory, offered when the plug-in says it has an editor.
+constexpr sdk::CreateObjectProc kEffectGUIFactory = &plugkit::aax::AAXEffectGUI::create;
 
 }  // namespace
 

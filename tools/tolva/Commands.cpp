@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/DemoMix.h"
+#include "host/PluginEditor.h"
 #include "host/PluginLibrary.h"
 #include "host/WavFile.h"
 #include "plugkit/aax/sdk/AAXEntryPoints.h"
@@ -135,7 +136,7 @@ int runInfo(const Options& options) {
     for (const auto& n : d.packageNames) packages += (packages.empty() ? "\"" : ", \"") + n + "\"";
     std::printf("names: %s\n", names.c_str());
     std::printf("package names: %s (package version %d)\n", packages.c_str(), d.packageVersion);
-    std::printf("editor: %s\n", d.proc(plugkit::aax::sdk::kProcIDEffectGUI) ? "yes" : "no");
+    std::printf("editor: %s\n", host::describeEditor(d, *instance).c_str());
     std::printf("sdk version: 0x%016llx\n", static_cast<unsigned long long>(sdkVersion));
     std::printf("\ncomponents:\n");
     for (const auto& c : d.components) {

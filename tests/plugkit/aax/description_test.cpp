@@ -8,6 +8,7 @@
 
 #include "plugin/MultibandComp.h"
 #include "plugkit/aax/AAXDescription.h"
+#include "plugkit/aax/AAXEffectGUI.h"
 #include "plugkit/aax/AAXRender.h"
 #include "plugkit/aax/LiveObjects.h"
 #include "plugkit/aax/sdk/AAXEntryPoints.h"
@@ -35,6 +36,7 @@ aax::PluginProcs procs() {
     aax::PluginProcs p;
     p.render = &aax::StaticRenderAudio;
     p.effectParameters = &fakeFactory;
+    p.effectGUI = &aax::AAXEffectGUI::create;
     return p;
 }
 
@@ -53,8 +55,9 @@ TEST(AAXDescription, FourComponentsWithIdentifiersStemsAndFields) {
     EXPECT_EQ(collection.bundle, client->info().aaxBundleId);
     EXPECT_EQ(collection.manufacturer, "PEL");
     EXPECT_EQ(collection.version, 2u);
-    ASSERT_EQ(effect.procs.size(), 1u);  // no editor object is offered yet
+    ASSERT_EQ(effect.procs.size(), 2u);
     EXPECT_EQ(effect.procs[0].second, sdk::kProcIDEffectParameters);
+    EXPECT_EQ(effect.procs[1], std::make_pair(&aax::AAXEffectGUI::create, sdk::kProcIDEffectGUI));
 
     ASSERT_EQ(effect.components.size(), 4u);
     const int layouts[4][2] = {{1, 1}, {1, 2}, {2, 1}, {2, 2}};
