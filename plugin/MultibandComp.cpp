@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "gui/MultibandCompGUI.h"
 #include "plugkit/core/AlignedAlloc.h"
 
 namespace plugin {
@@ -106,7 +107,9 @@ MultibandComp::~MultibandComp() {
     }
 }
 
-plugkit::client::IGraphics* MultibandComp::createGraphics() { return nullptr; }
+plugkit::client::IGraphics* MultibandComp::createGraphics() {
+    return plugkit::core::mallocNew<tolvagui::MultibandCompGUI>(this);
+}
 
 PluginInfo MultibandComp::buildPluginInfo() {
     PluginInfo info;

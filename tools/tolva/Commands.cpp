@@ -18,8 +18,6 @@
 
 namespace tolva {
 
-namespace {
-
 int fail(int code, const std::string& message) {
     std::fprintf(stderr, "tolva: %s\n", message.c_str());
     return code;
@@ -36,6 +34,8 @@ std::unique_ptr<host::PluginLibrary> loadPlugin(const Options& options, int& exi
     }
     return lib;
 }
+
+namespace {
 
 std::string categoryText(uint32_t bits) {
     struct Name {
@@ -163,6 +163,39 @@ int runInfo(const Options& options) {
     return kExitOk;
 }
 
+int applySettings(const Options& options, host::PluginLibrary& lib, host::PluginInstance& instance) {
+    std::string error;
+    // State, then preset, then individual values, then bypass: later settings win.
+    if (!options.stateIn.empty()) {
+        std::vector<uint8_t> chunk;
+        if (!host::readWholeFile(options.stateIn, chunk, error, 1u << 20))
+            return fail(kExitInput, "bad state file: " + error);
+        if (instance.setChunk(chunk) != 0)
+            return fail(kExitInput, "bad state file '" + options.stateIn + "': the plug-in refused it");
+    }
+    if (!options.preset.empty()) {
+        const auto presets = lib.enumeratePresets();
+        const host::PresetFile* p = findPreset(presets, options.preset);
+        if (!p)
+            return fail(kExitInput,
+                        "unknown preset '" + options.preset + "' (presets: " + presetNames(presets) + ")");
+        if (p->bytes.size() < plugkit::aax::sdk::kPresetFileHeaderSize)
+            return fail(kExitInternal, "the plug-in's preset '" + options.preset + "' is malformed");
+        const std::vector<uint8_t> chunk(p->bytes.begin() + plugkit::aax::sdk::kPresetFileHeaderSize,
+                                         p->bytes.end());
+        if (instance.setChunk(chunk) != 0)
+            return fail(kExitInternal, "the plug-in refused its own preset '" + options.preset + "'");
+    }
+    for (const auto& [name, value] : options.sets) {
+        const host::ParameterInfo* p = instance.findParameter(name);
+        if (!p) return fail(kExitInput, "unknown parameter '" + name + "'");
+        if (instance.setFromString(p->id, value) != 0)
+            return fail(kExitInput, "invalid value '" + value + "' for parameter '" + p->name + "'");
+    }
+    if (options.bypass) instance.setBypass(true);
+    return kExitOk;
+}
+
 int runPresets(const Options& options) {
     int code = kExitOk;
     auto lib = loadPlugin(options, code);
@@ -227,34 +260,7 @@ int runProcess(const Options& options) {
     auto instance = lib->createInstance(inputs, outputs, rate, error);
     if (!instance) return fail(kExitInternal, error);
 
-    // State, then preset, then individual values, then bypass: later settings win.
-    if (!options.stateIn.empty()) {
-        std::vector<uint8_t> chunk;
-        if (!host::readWholeFile(options.stateIn, chunk, error, 1u << 20))
-            return fail(kExitInput, "bad state file: " + error);
-        if (instance->setChunk(chunk) != 0)
-            return fail(kExitInput, "bad state file '" + options.stateIn + "': the plug-in refused it");
-    }
-    if (!options.preset.empty()) {
-        const auto presets = lib->enumeratePresets();
-        const host::PresetFile* p = findPreset(presets, options.preset);
-        if (!p)
-            return fail(kExitInput,
-                        "unknown preset '" + options.preset + "' (presets: " + presetNames(presets) + ")");
-        if (p->bytes.size() < plugkit::aax::sdk::kPresetFileHeaderSize)
-            return fail(kExitInternal, "the plug-in's preset '" + options.preset + "' is malformed");
-        const std::vector<uint8_t> chunk(p->bytes.begin() + plugkit::aax::sdk::kPresetFileHeaderSize,
-                                         p->bytes.end());
-        if (instance->setChunk(chunk) != 0)
-            return fail(kExitInternal, "the plug-in refused its own preset '" + options.preset + "'");
-    }
-    for (const auto& [name, value] : options.sets) {
-        const host::ParameterInfo* p = instance->findParameter(name);
-        if (!p) return fail(kExitInput, "unknown parameter '" + name + "'");
-        if (instance->setFromString(p->id, value) != 0)
-            return fail(kExitInput, "invalid value '" + value + "' for parameter '" + p->name + "'");
-    }
-    if (options.bypass) instance->setBypass(true);
+    if (const int settings = applySettings(options, *lib, *instance); settings != kExitOk) return settings;
 
     host::WavWriter writer;
     if (!writer.open(outPath, outputs, static_cast<int>(rate), error)) return fail(kExitInput, error);

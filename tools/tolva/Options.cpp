@@ -14,6 +14,9 @@ const char* usageText() {
            "  process IN.wav OUT.wav    run IN.wav through the plug-in into a 32-bit float WAV\n"
            "  presets DIR               write one preset file per factory preset into DIR\n"
            "  demo-mix OUT.wav          synthesise a stereo 48 kHz demo mix (drums, bass, hats)\n"
+           "  editor OUT.png            draw the plug-in's editor (headless) into a PNG\n"
+           "  gui [IN.wav]              open the editor in an X11 window and loop IN.wav (default:\n"
+           "                            the demo mix) through the plug-in at real-time pace\n"
            "\n"
            "options:\n"
            "  --plugin LIB              plug-in library (default: the one built beside tolva)\n"
@@ -25,7 +28,8 @@ const char* usageText() {
            "  --bypass                  engage Master Bypass\n"
            "  --state-in FILE           restore the plug-in state from a chunk file\n"
            "  --state-out FILE          save the plug-in state chunk after processing\n"
-           "  --seconds S               length of the demo mix (default 10)\n"
+           "  --seconds S               length of the demo mix (default 10); gui: close after S\n"
+           "  --feed IN.wav             editor: run IN.wav through the plug-in first (live levels)\n"
            "  --quiet                   no progress bar and no summary line\n"
            "  -h, --help                show this help\n"
            "\n"
@@ -47,7 +51,8 @@ namespace {
 
 bool needsValue(const std::string& name) {
     return name == "--plugin" || name == "--outputs" || name == "--preset" || name == "--set" ||
-           name == "--block" || name == "--state-in" || name == "--state-out" || name == "--seconds";
+           name == "--block" || name == "--state-in" || name == "--state-out" || name == "--seconds" ||
+           name == "--feed";
 }
 
 bool applyOption(const std::string& name, const std::string& value, Options& out, std::string& error) {
@@ -88,6 +93,9 @@ bool applyOption(const std::string& name, const std::string& value, Options& out
             return false;
         }
         out.seconds = s;
+        out.secondsGiven = true;
+    } else if (name == "--feed") {
+        out.feed = value;
     }
     return true;
 }
@@ -152,8 +160,10 @@ bool parseOptions(int argc, const char* const* argv, Options& out, std::string& 
         wanted = 0;
     } else if (out.command == "process") {
         wanted = 2;
-    } else if (out.command == "presets" || out.command == "demo-mix") {
+    } else if (out.command == "presets" || out.command == "demo-mix" || out.command == "editor") {
         wanted = 1;
+    } else if (out.command == "gui") {
+        wanted = out.positional.empty() ? 0 : 1;
     } else {
         error = "unknown command '" + out.command + "' (see tolva --help)";
         return false;

@@ -204,7 +204,7 @@ TEST_F(TolvaCliTest, BypassStateAndPresetFiles) {
     EXPECT_NE(info.out.find("2 in / 1 out   native pe21   audiosuite pf21"), std::string::npos);
     EXPECT_NE(info.out.find("\"Threshold L\""), std::string::npos);
     EXPECT_NE(info.out.find("\"Low-End Control\""), std::string::npos);
-    EXPECT_NE(info.out.find("editor: none\n"), std::string::npos);  // the plug-in builds no editor yet
+    EXPECT_NE(info.out.find("editor: 800 x 450\n"), std::string::npos);
     EXPECT_EQ(run({"--help"}).code, 0);
 }
 
