@@ -151,9 +151,8 @@ void MultibandCompGUI::addBandLabels(int band) {
 }
 
 MultibandCompGUI::~MultibandCompGUI() {
-    // The audio thread only reaches the sink while it holds the editor; clearing it first keeps a
-    // client that outlives its editor from ever handing levels to a destroyed display.
-    plugin_->setBandLevelSink(nullptr);
+    // The client destroys its editor after its own plug-in part is gone (that part has already
+    // stopped the level feed): plugin_ must not be touched here.
     closeUI();
     // The children (which refer to the images and the font) go first.
     destroyChildren();

@@ -44,7 +44,8 @@ public:
     // [editor thread] Builds the whole editor for plugin (not owned; it owns the editor) and makes
     // the display the plug-in's band level sink.
     explicit MultibandCompGUI(plugin::MultibandComp* plugin);
-    // [editor thread] Stops the level feed, then ends the widgets, images and font.
+    // [editor thread] Ends the window, the widgets, the images and the font. Runs from the client's
+    // destructor, after the plug-in has cleared its level sink.
     ~MultibandCompGUI() override;
 
     // --- The widgets, for tests and tools [editor thread] -------------------------------------------
