@@ -24,11 +24,49 @@ Parameter::~Parameter() {
     std::free(label_);
 }
 
-void Parameter::addListener(IParameterListener* listener) { listeners_.pushBack(listener); }
+void Parameter::addListener(IParameterListener* listener) {
+    if (!listener) return;
+    ScopedLock lock(listenersLock_);
+    listeners_.pushBack(listener);
+}
 
 void Parameter::removeListener(IParameterListener* listener) {
+    if (!listener) return;
+    ScopedLock lock(listenersLock_);
     const std::ptrdiff_t i = listeners_.indexOf(listener);
-    if (i >= 0) listeners_.removeAtSwapLast(static_cast<std::size_t>(i));
+    if (i < 0) return;
+    // During a notification on this thread the entry only goes null, so the running loop neither
+    // skips nor repeats anyone; the outermost notification compacts the list.
+    if (notifyDepth_ > 0)
+        listeners_[static_cast<std::size_t>(i)] = nullptr;
+    else
+        listeners_.removeAtSwapLast(static_cast<std::size_t>(i));
+}
+
+int Parameter::listenerCount() const {
+    ScopedLock lock(listenersLock_);
+    return static_cast<int>(listeners_.length());
+}
+
+IParameterListener* Parameter::listener(int i) const {
+    ScopedLock lock(listenersLock_);
+    return listeners_[static_cast<std::size_t>(i)];
+}
+
+template <class F>
+void Parameter::forEachListener(F f) {
+    ScopedLock lock(listenersLock_);
+    ++notifyDepth_;
+    for (std::size_t i = 0; i < listeners_.length(); ++i)
+        if (IParameterListener* l = listeners_[i]) f(l);
+    if (--notifyDepth_ == 0) {
+        for (std::size_t i = 0; i < listeners_.length();) {
+            if (listeners_[i])
+                ++i;
+            else
+                listeners_.removeAtSwapLast(i);
+        }
+    }
 }
 
 const char* Parameter::name() const { return name_; }
@@ -52,16 +90,16 @@ void Parameter::toDisplayN(char* buffer, int size) { toStringN(buffer, size); }
 
 void Parameter::beginParamEdit() {
     if (client_ && client_->hostCommand()) client_->hostCommand()->beginParamEdit(index_);
-    for (std::size_t i = 0; i < listeners_.length(); ++i) listeners_[i]->onBeginParameterEdit(this);
+    forEachListener([this](IParameterListener* l) { l->onBeginParameterEdit(this); });
 }
 
 void Parameter::endParamEdit() {
     if (client_ && client_->hostCommand()) client_->hostCommand()->endParamEdit(index_);
-    for (std::size_t i = 0; i < listeners_.length(); ++i) listeners_[i]->onEndParameterEdit(this);
+    forEachListener([this](IParameterListener* l) { l->onEndParameterEdit(this); });
 }
 
 void Parameter::notifyListeners() {
-    for (std::size_t i = 0; i < listeners_.length(); ++i) listeners_[i]->onParameterChanged(this);
+    forEachListener([this](IParameterListener* l) { l->onParameterChanged(this); });
 }
 
 void Parameter::checkBeingEdited() {}

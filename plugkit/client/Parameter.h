@@ -32,9 +32,11 @@ public:
     Parameter(const Parameter&) = delete;
     Parameter& operator=(const Parameter&) = delete;
 
-    // [host or editor thread] Appends a listener (not owned).
+    // [any thread but audio] Appends a listener (not owned). Safe while other threads notify.
     virtual void addListener(IParameterListener* listener);
-    // [host or editor thread] Removes the first equal entry, moving the last one into its place.
+    // [any thread but audio] Removes the first equal entry, moving the last one into its place.
+    // Waits for notifications running on other threads: once it returns, the listener is never
+    // called again and may be destroyed. A listener may remove itself (or others) from a callback.
     virtual void removeListener(IParameterListener* listener);
     // [any thread]
     virtual const char* name() const;
@@ -77,8 +79,10 @@ public:
     // [construction] Called by the owning client with the parameter's position in its list.
     void setClient(Client* client, int index);
     Client* client() const { return client_; }
-    int listenerCount() const { return static_cast<int>(listeners_.length()); }
-    IParameterListener* listener(int i) const { return listeners_[static_cast<std::size_t>(i)]; }
+    // [any thread but audio] Registered listeners (those removed during a running notification
+    // still count until it ends, as null entries).
+    int listenerCount() const;
+    IParameterListener* listener(int i) const;
 
 protected:
     // Editor path after the value has been stored and the lock released: tells the host the
@@ -93,7 +97,16 @@ private:
     char* name_;
     char* label_;
     bool automatable_ = true;
+    // Calls f(listener) for every listener in order, under listenersLock_.
+    template <class F>
+    void forEachListener(F f);
+
+    // Guards listeners_ and notifyDepth_. Held while listeners are called, so that removeListener
+    // on another thread waits for a running callback; recursive, so callbacks may add, remove and
+    // notify on their own thread.
+    mutable core::RecursiveMutex listenersLock_;
     core::Vec<IParameterListener*> listeners_;
+    int notifyDepth_ = 0;  // notifications running on the thread that holds the lock
 };
 
 // A yes/no parameter.

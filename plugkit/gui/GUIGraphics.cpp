@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "plugkit/core/AlignedAlloc.h"
+#include "plugkit/core/FPControl.h"
 #include "plugkit/core/Sort.h"
 #include "plugkit/gui/AreaLists.h"
 #include "plugkit/gui/PBRCompositor.h"
@@ -66,10 +67,14 @@ void* GUIGraphics::openUI(void* parentInfo, void*, client::DAW, client::Graphics
 }
 
 window::IWindow* GUIGraphics::openWindow(window::WindowBackend backend, void* parent) {
-    closeUI();
     reflow(Box(0, 0, currentWidth_, currentHeight_));
     setDirtyWhole(UILayer::allLayers);
-    window_ = window::createWindow(backend, parent, &windowListener_, currentWidth_, currentHeight_);
+    // A window that cannot be made leaves the open one (if any) in place.
+    window::IWindow* w =
+        window::createWindow(backend, parent, &windowListener_, currentWidth_, currentHeight_);
+    if (!w) return nullptr;
+    closeUI();
+    window_ = w;
     return window_;
 }
 
@@ -159,7 +164,10 @@ void GUIGraphics::drawInBatches(const core::Vec<UIElement*>& list, core::Vec<int
         }
         UIElement* const* first = list.data() + start;
         const Draw* d = &draw;
-        threadPool_->parallelFor(end - start, [first, d](int i, int) { (*d)(first[i]); });
+        threadPool_->parallelFor(end - start, [first, d](int i, int) {
+            const core::FPStateGuard guard;  // workers start in the platform's floating-point mode
+            (*d)(first[i]);
+        });
         batches.pushBack(end - start);
         start = end;
     }

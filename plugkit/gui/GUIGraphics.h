@@ -39,7 +39,8 @@ public:
 
     // [editor thread] Lays the tree out, marks everything dirty and opens the platform window as a
     // child of parentInfo. Backend 0 (and any value outside 1..4) is the platform's window, 3 Cocoa;
-    // 1, 2 and 4 have no window here and give null without touching an open window.
+    // 1, 2 and 4 have no window here and give null without touching an open window; so does a
+    // backend that does not exist on this platform (Cocoa on Linux).
     void* openUI(void* parentInfo, void* controlInfo, client::DAW daw,
                  client::GraphicsBackend backend) override;
     // [editor thread] Destroys the window; widgets, maps and buffers stay for a later openUI.
@@ -48,7 +49,8 @@ public:
     void getGUISize(int* width, int* height) override;
 
     // [editor thread] openUI with a window backend given directly (headless for tests and tools).
-    // Closes a window still open. Returns the window, null when it could not be created.
+    // The new window replaces one still open. Returns it, or null (keeping the open one) when it
+    // could not be created.
     window::IWindow* openWindow(window::WindowBackend backend, void* parent);
 
     // [editor thread] Pixels by which PBR areas grow before compositing (lighting reads neighbours).

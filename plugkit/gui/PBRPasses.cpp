@@ -161,47 +161,49 @@ void PassObliqueShadowLight::render(int t, Box area, const CompositorPassBuffers
     // between, which is 1 + (d + k + 1 - n) / 15360 clamped to 0..1.
     const float inv = 1.0f / 15360.0f;
     auto term = [inv](float v) { return std::min(std::max(1.0f + v * inv, 0.0f), 1.0f); };
+    const __m128 inv4 = _mm_set1_ps(inv), one4 = _mm_set1_ps(1.0f), zero4 = _mm_setzero_ps(),
+                 left4 = _mm_set1_ps(0.7f);
+    auto load4 = [](const L16* p) {
+        const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+        return _mm_cvtepi32_ps(_mm_unpacklo_epi16(v, _mm_setzero_si128()));
+    };
+    auto term4 = [&](__m128 v) {
+        return _mm_min_ps(_mm_max_ps(_mm_add_ps(one4, _mm_mul_ps(v, inv4)), zero4), one4);
+    };
     float* sum = sums_.at(t, 0) - area.min.x;
     const int last = depth.w - 1;
+    // Columns where no neighbour of any step is clamped to the image: x - 10 >= 0, x + 10 <= last.
+    const int fast0 = std::max(area.min.x, 10), fast1 = std::max(fast0, std::min(area.max.x, last - 9));
     for (int y = area.min.y; y < area.max.y; ++y) {
         const L16* drow = depth.row(y);
-        for (int x = area.min.x; x < area.max.x; ++x) sum[x] = 0.0f;
-        for (int k = 0; k < 10; ++k) {
-            const L16* r = depth.row(std::max(y - 1 - k, 0));
-            const float step = static_cast<float>(k + 1), wk = weight[k];
-            // Neighbours k + 1 columns right and left; the clamped columns at the image edges are
-            // handled apart so that the middle runs over contiguous pixels.
-            const int x0 = std::max(area.min.x, k + 1), x1 = std::max(x0, std::min(area.max.x, last - k));
-            auto one = [&](int x, int a, int c) {
-                const float d = static_cast<float>(drow[x].l) + step;
-                sum[x] +=
-                    (term(d - static_cast<float>(r[a].l)) + 0.7f * term(d - static_cast<float>(r[c].l))) * wk;
-            };
-            for (int x = area.min.x; x < x0 && x < area.max.x; ++x) one(x, std::min(x + 1 + k, last), 0);
-            int x = x0;
-            const __m128 inv4 = _mm_set1_ps(inv), one4 = _mm_set1_ps(1.0f), zero4 = _mm_setzero_ps();
-            const __m128 step4 = _mm_set1_ps(step), w4 = _mm_set1_ps(wk), left4 = _mm_set1_ps(0.7f);
-            auto load4 = [](const L16* p) {
-                const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
-                return _mm_cvtepi32_ps(_mm_unpacklo_epi16(v, _mm_setzero_si128()));
-            };
-            auto term4 = [&](__m128 v) {
-                return _mm_min_ps(_mm_max_ps(_mm_add_ps(one4, _mm_mul_ps(v, inv4)), zero4), one4);
-            };
-            for (; x + 4 <= x1; x += 4) {
-                const __m128 d = _mm_add_ps(load4(drow + x), step4);
-                const __m128 ta = term4(_mm_sub_ps(d, load4(r + x + 1 + k)));
-                const __m128 tc = term4(_mm_sub_ps(d, load4(r + x - 1 - k)));
-                const __m128 add = _mm_mul_ps(_mm_add_ps(ta, _mm_mul_ps(tc, left4)), w4);
-                _mm_storeu_ps(sum + x, _mm_add_ps(_mm_loadu_ps(sum + x), add));
+        const L16* rows[10];
+        for (int k = 0; k < 10; ++k) rows[k] = depth.row(std::max(y - 1 - k, 0));
+        auto scalar = [&](int x) {
+            float s = 0.0f;
+            for (int k = 0; k < 10; ++k) {
+                const float d = static_cast<float>(drow[x].l + k + 1);
+                const float a = rows[k][std::min(x + 1 + k, last)].l, c = rows[k][std::max(x - 1 - k, 0)].l;
+                s += (term(d - a) + 0.7f * term(d - c)) * weight[k];
             }
-            for (; x < x1; ++x) one(x, x + 1 + k, x - 1 - k);
-            for (int x = std::max(x1, x0); x < area.max.x; ++x)
-                one(x, std::min(x + 1 + k, last), std::max(x - 1 - k, 0));
+            sum[x] = s;
+        };
+        int x = area.min.x;
+        for (; x < fast0 && x < area.max.x; ++x) scalar(x);
+        for (; x + 4 <= fast1; x += 4) {  // four pixels, the ten steps summed in a register
+            const __m128 d0 = load4(drow + x);
+            __m128 s = zero4;
+            for (int k = 0; k < 10; ++k) {
+                const __m128 d = _mm_add_ps(d0, _mm_set1_ps(static_cast<float>(k + 1)));
+                const __m128 ta = term4(_mm_sub_ps(d, load4(rows[k] + x + 1 + k)));
+                const __m128 tc = term4(_mm_sub_ps(d, load4(rows[k] + x - 1 - k)));
+                s = _mm_add_ps(s, _mm_mul_ps(_mm_add_ps(ta, _mm_mul_ps(tc, left4)), _mm_set1_ps(weight[k])));
+            }
+            _mm_storeu_ps(sum + x, s);
         }
+        for (; x < area.max.x; ++x) scalar(x);
         const RGBA8* dif = diffuse.row(y);
         RGBA32f* acc = b.accumBuffer->row(y);
-        for (int x = area.min.x; x < area.max.x; ++x) {
+        for (x = area.min.x; x < area.max.x; ++x) {
             const float s = sum[x] * kInv255;
             acc[x].r += dif[x].r * s * color.x;
             acc[x].g += dif[x].g * s * color.y;

@@ -11,13 +11,14 @@ UIBufferedElementPBR::UIBufferedElementPBR(UIContext* context, std::uint32_t fla
     : UIElement(context, flags) {}
 
 void UIBufferedElementPBR::setDirtyWhole(UILayer layer) {
-    UIElement::setDirtyWhole(layer);
+    // The flag goes up before the area is reported: a frame that pulls the area then sees it.
     mustBeRedrawn_ = true;
+    UIElement::setDirtyWhole(layer);
 }
 
 void UIBufferedElementPBR::setDirty(Box rect, UILayer layer) {
-    UIElement::setDirty(rect, layer);
     mustBeRedrawn_ = true;
+    UIElement::setDirty(rect, layer);
 }
 
 namespace {
@@ -48,7 +49,8 @@ void UIBufferedElementPBR::onDrawPBR(ImageRef<RGBA8> diffuseMap, ImageRef<L16> d
         materialOpacityBuffer_.size(w, h);
         mustBeRedrawn_ = true;
     }
-    if (mustBeRedrawn_) {
+    // Taken before drawing: a report arriving meanwhile leaves it set for the next frame.
+    if (mustBeRedrawn_.exchange(false)) {
         fillImage(diffuseOpacityBuffer_, L8{0});
         fillImage(depthOpacityBuffer_, L8{0});
         fillImage(materialOpacityBuffer_, L8{0});
@@ -58,7 +60,6 @@ void UIBufferedElementPBR::onDrawPBR(ImageRef<RGBA8> diffuseMap, ImageRef<L16> d
         onDrawBufferedPBR(diffuseBuffer_.toRef(), depthBuffer_.toRef(), materialBuffer_.toRef(),
                           diffuseOpacityBuffer_.toRef(), depthOpacityBuffer_.toRef(),
                           materialOpacityBuffer_.toRef());
-        mustBeRedrawn_ = false;
     }
     // The maps start at the visible corner of the element (see UIBufferedElementRaw).
     const Box visible(std::max(0, -position().min.x), std::max(0, -position().min.y), w, h);

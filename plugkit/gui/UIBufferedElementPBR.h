@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 #include "plugkit/graphics/OwnedImage.h"
 #include "plugkit/gui/UIElement.h"
 
@@ -35,7 +37,7 @@ private:
     graphics::OwnedImage<L8> diffuseOpacityBuffer_;
     graphics::OwnedImage<L8> depthOpacityBuffer_;
     graphics::OwnedImage<L8> materialOpacityBuffer_;
-    bool mustBeRedrawn_ = false;
+    std::atomic<bool> mustBeRedrawn_{false};  // set from any thread by dirty marking
 };
 
 }  // namespace plugkit::gui

@@ -11,13 +11,14 @@ UIBufferedElementRaw::UIBufferedElementRaw(UIContext* context, std::uint32_t fla
     : UIElement(context, flags) {}
 
 void UIBufferedElementRaw::setDirtyWhole(UILayer layer) {
-    UIElement::setDirtyWhole(layer);
+    // The flag goes up before the area is reported: a frame that pulls the area then sees it.
     mustBeRedrawn_ = true;
+    UIElement::setDirtyWhole(layer);
 }
 
 void UIBufferedElementRaw::setDirty(Box rect, UILayer layer) {
-    UIElement::setDirty(rect, layer);
     mustBeRedrawn_ = true;
+    UIElement::setDirty(rect, layer);
 }
 
 void UIBufferedElementRaw::onDrawRaw(ImageRef<RGBA8> rawMap, const core::Vec<Box>& dirtyRects) {
@@ -28,13 +29,13 @@ void UIBufferedElementRaw::onDrawRaw(ImageRef<RGBA8> rawMap, const core::Vec<Box
         rawBuffer_.size(w, h);
         mustBeRedrawn_ = true;
     }
-    if (mustBeRedrawn_) {
+    // Taken before drawing: a report arriving meanwhile leaves it set for the next frame.
+    if (mustBeRedrawn_.exchange(false)) {
         for (int y = 0; y < h; ++y) {
             std::memset(opacityBuffer_.row(y), 0, static_cast<std::size_t>(w));
             std::fill(rawBuffer_.row(y), rawBuffer_.row(y) + w, RGBA8{0, 0, 0, 255});
         }
         onDrawBufferedRaw(rawBuffer_.toRef(), opacityBuffer_.toRef());
-        mustBeRedrawn_ = false;
     }
     // rawMap starts at the visible corner of the element, which is inside the buffers when the
     // element hangs over the window's top or left edge.

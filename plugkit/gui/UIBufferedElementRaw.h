@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 #include "plugkit/graphics/OwnedImage.h"
 #include "plugkit/gui/UIElement.h"
 
@@ -27,7 +29,7 @@ public:
 private:
     graphics::OwnedImage<RGBA8> rawBuffer_;
     graphics::OwnedImage<L8> opacityBuffer_;
-    bool mustBeRedrawn_ = false;
+    std::atomic<bool> mustBeRedrawn_{false};  // set from any thread by dirty marking
 };
 
 }  // namespace plugkit::gui

@@ -215,6 +215,27 @@ TEST(GUIGraphics, RawOnlyDamageRedrawsRawOverTheLastCompositedImage) {
     EXPECT_EQ(raw->draws, draws);
 }
 
+TEST(GUIGraphics, MipmapsAreRegeneratedOnlyUnderTheDamage) {
+    Editor e(256, 128);
+    e.setUpdateMargin(0);
+    e.swatch(Box(0, 0, 256, 128), RGBA8{}, flagPBR);
+    e.doResize(256, 128);
+    e.setDirtyWhole(UILayer::allLayers);
+    e.recomputeDirtyAreas();
+    e.doDraw(WindowPixelFormat::rgba);
+    const RGBA8 poison{1, 2, 3, 4};
+    e.diffuseMap().level(2).pixel(50, 20) = poison;  // far from the damage below
+    e.diffuseMap().level(2).pixel(2, 2) = poison;    // under it
+    e.depthMap().level(3).pixel(25, 10).l = 7;
+    e.context()->dirtyListPBR.addRect(Box(0, 0, 16, 16));
+    e.recomputeDirtyAreas();
+    e.doDraw(WindowPixelFormat::rgba);
+    EXPECT_EQ(e.diffuseMap().level(2).pixel(50, 20), poison);
+    EXPECT_NE(e.diffuseMap().level(2).pixel(2, 2), poison);
+    EXPECT_EQ(e.depthMap().level(3).pixel(25, 10).l, 7);
+    EXPECT_EQ(str(e.rectsToCompositeTiled()), "(0,0)-(16,16)");
+}
+
 TEST(GUIGraphics, ListenerEndsDragsOnReleaseAndDropsFocusOnMissedClicks) {
     Editor e(100, 100);
     e.doResize(100, 100);

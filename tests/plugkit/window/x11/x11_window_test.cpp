@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -154,7 +155,11 @@ TEST_F(X11WindowTest, TimerTicksSixtyTimesASecond) {
     const std::size_t ticks = listener_.animations.size() - before;
     EXPECT_GE(ticks, 20u);
     EXPECT_LE(ticks, 35u);
-    EXPECT_NEAR(listener_.animations.back().first, 1.0 / 60, 0.012);
+    std::vector<double> dts;
+    for (std::size_t i = before + 1; i < listener_.animations.size(); ++i)
+        dts.push_back(listener_.animations[i].first);
+    std::nth_element(dts.begin(), dts.begin() + dts.size() / 2, dts.end());
+    EXPECT_NEAR(dts[dts.size() / 2], 1.0 / 60, 0.004);  // the median: a busy machine may delay a few ticks
     EXPECT_EQ(listener_.sseAtLastTick & 0xffc0, core::FPStateGuard::kSSEState & 0xffc0);     // flags aside
     EXPECT_NE(core::getSSEControlState() & 0xffc0, core::FPStateGuard::kSSEState & 0xffc0);  // restored
 }
