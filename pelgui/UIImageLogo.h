@@ -11,6 +11,7 @@ public:
     // [editor thread] url is copied.
     UIImageLogo(plugkit::gui::UIContext* context,
                 const plugkit::graphics::OwnedImage<plugkit::graphics::RGBA8>* image, const char* url);
+    // [editor thread]
     ~UIImageLogo() override;
 
     // [editor thread] Starts the browser on url (without waiting for it) and returns true.

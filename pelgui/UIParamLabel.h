@@ -28,6 +28,7 @@ public:
     // Listens to parameter and formats the first text.
     UIParamLabel(plugkit::gui::UIContext* context, FloatParameter* parameter, Font* font, RGBA8 textColor,
                  int textSize, int decimals, int maxDigits, const char* separator = " ");
+    // [editor thread] Stops listening to the parameter.
     ~UIParamLabel() override;
 
     // [editor thread] Formats the current value into the label's buffer and returns a view of it,
@@ -39,7 +40,7 @@ public:
     // [any thread] A copy of the text shown (zero-terminated, cut to size).
     void copyText(char* buffer, int size);
 
-    // [any thread] Reformats the text and marks the label dirty.
+    // [any thread] Reformats the text and marks the label dirty; the edit notifications change nothing.
     void onParameterChanged(plugkit::client::Parameter* parameter) override;
     void onBeginParameterEdit(plugkit::client::Parameter* parameter) override;
     void onEndParameterEdit(plugkit::client::Parameter* parameter) override;

@@ -24,6 +24,7 @@ int filmstripFrame(double normalized, int numFrames);
 // filmstrip are not owned and must outlive the element.
 class UIFilmstripControl : public gui::UIElement, public client::IParameterListener {
 public:
+    // [editor thread] Stops listening to the parameter.
     ~UIFilmstripControl() override;
 
     // [editor thread] Value change of a drag over the element's full height at modifier 1.
@@ -44,7 +45,7 @@ public:
     int frameHeight() const { return frameHeight_; }
     FloatParameter* param() const { return param_; }
 
-    // [any thread] Marks the element dirty.
+    // [any thread] Marks the element dirty; the edit notifications change nothing.
     void onParameterChanged(client::Parameter* parameter) override;
     void onBeginParameterEdit(client::Parameter* parameter) override;
     void onEndParameterEdit(client::Parameter* parameter) override;

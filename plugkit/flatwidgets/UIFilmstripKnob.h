@@ -21,9 +21,11 @@ public:
 
     // [editor thread] Declines clicks outside the disc so that they reach the elements below.
     bool onMouseClick(int x, int y, int button, bool isDoubleClick, MouseState mstate) override;
+    // [editor thread] Hovering changes nothing on a knob.
     void onMouseMove(int x, int y, int dx, int dy, MouseState mstate) override;
     // [editor thread] Ends the gesture and forgets the crossing rows.
     void onStopDrag() override;
+    // [editor thread] Nothing.
     void onMouseExit() override;
 };
 

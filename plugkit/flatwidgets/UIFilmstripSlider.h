@@ -17,9 +17,11 @@ public:
     // [editor thread] 0 at rest, easing towards 1 while the slider is dragged.
     float pushedAnimation() const { return pushedAnimation_; }
 
+    // [editor thread] Takes every click inside the element (Alt or double click: reset first).
     bool onMouseClick(int x, int y, int button, bool isDoubleClick, MouseState mstate) override;
     // [editor thread] Ends the gesture.
     void onStopDrag() override;
+    // [editor thread] Hovering changes nothing on a slider.
     void onMouseEnter() override;
     void onMouseExit() override;
     // [editor thread] Eases pushedAnimation with exp(-30 dt) and marks the slider dirty while it

@@ -17,6 +17,7 @@ public:
     UIImageSwitch(gui::UIContext* context, client::BoolParameter* parameter,
                   const graphics::OwnedImage<graphics::RGBA8>* onImage,
                   const graphics::OwnedImage<graphics::RGBA8>* offImage);
+    // [editor thread] Stops listening to the parameter.
     ~UIImageSwitch() override;
 
     // [editor or pool thread] The parameter's current value.
@@ -25,13 +26,14 @@ public:
     int imageWidth() const { return width_; }
     int imageHeight() const { return height_; }
 
-    // [any thread] Marks the switch dirty.
+    // [any thread] Marks the switch dirty; the edit notifications change nothing.
     void onParameterChanged(client::Parameter* parameter) override;
     void onBeginParameterEdit(client::Parameter* parameter) override;
     void onEndParameterEdit(client::Parameter* parameter) override;
 
     // [editor thread] Toggles (or resets with Alt); always takes the click.
     bool onMouseClick(int x, int y, int button, bool isDoubleClick, gui::MouseState mstate) override;
+    // [editor thread] A switch does not drag: these four do nothing.
     void onMouseMove(int x, int y, int dx, int dy, gui::MouseState mstate) override;
     void onBeginDrag() override;
     void onMouseDrag(int x, int y, int dx, int dy, gui::MouseState mstate) override;
