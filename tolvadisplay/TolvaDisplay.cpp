@@ -47,7 +47,10 @@ TolvaDisplay::TolvaDisplay(UIContext* context, FloatParameter* f1, FloatParamete
       thresholdParams_{thresholdL, thresholdLM, thresholdHM, thresholdH},
       font_(font),
       handleImage_(handleImage) {
+    // The crossovers too: a host or preset change of F1..F3 must move the handles even while no
+    // audio runs (otherwise nothing would redraw the display).
     for (FloatParameter* p : thresholdParams_) p->addListener(this);
+    for (FloatParameter* p : crossoverParams_) p->addListener(this);
     for (int i = 0; i < 3; ++i) {
         FloatParameter* p = crossoverParams_[i];
         openPositions_[i] = static_cast<float>(p->toNormalized(p->valueAtomic()));
@@ -65,6 +68,7 @@ TolvaDisplay::TolvaDisplay(UIContext* context, FloatParameter* f1, FloatParamete
 
 TolvaDisplay::~TolvaDisplay() {
     for (FloatParameter* p : thresholdParams_) p->removeListener(this);
+    for (FloatParameter* p : crossoverParams_) p->removeListener(this);
     for (int k = 0; k < kNumBands; ++k) {
         plugkit::core::destroyFree(inputAverages_[k]);
         plugkit::core::destroyFree(outputAverages_[k]);

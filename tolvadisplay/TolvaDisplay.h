@@ -40,13 +40,13 @@ public:
     static constexpr RGBA8 emptyColor{0, 0, 0, 0};
     static constexpr RGBA8 markColor{0, 255, 242, 255};
 
-    // [editor thread] Listens to the four thresholds (not to the crossovers) and remembers the
+    // [editor thread] Listens to the four thresholds and the three crossovers, and remembers the
     // crossovers' normalised values of this moment for the level captions. handleImage (22 x 22,
     // RGBA8), the parameters and the font are not owned and must outlive the display.
     TolvaDisplay(UIContext* context, FloatParameter* f1, FloatParameter* f2, FloatParameter* f3,
                  FloatParameter* thresholdL, FloatParameter* thresholdLM, FloatParameter* thresholdHM,
                  FloatParameter* thresholdH, Font* font, ImageRef<const RGBA8> handleImage);
-    // [editor thread] Removes the threshold listener registrations.
+    // [editor thread] Removes the listener registrations.
     ~TolvaDisplay() override;
 
     // [audio thread, editor held] Smooths the linear band levels over the last 50 blocks and
@@ -58,7 +58,7 @@ public:
     // [editor thread] Takes the position and remembers its height for the level intake.
     void reflow(Box availableSpace) override;
 
-    // [any thread but audio] A threshold changed: redraw at the next animation tick.
+    // [any thread but audio] A threshold or crossover changed: redraw at the next animation tick.
     void onParameterChanged(Parameter* parameter) override;
     void onBeginParameterEdit(Parameter*) override {}
     void onEndParameterEdit(Parameter*) override {}

@@ -11,7 +11,7 @@ using graphics::fillRectFloat;
 using graphics::verticalSlope;
 
 UISlider::UISlider(UIContext* context, client::FloatParameter* param)
-    : UIBufferedElementPBR(context, gui::flagPBR | gui::flagAnimated), param_(param) {
+    : UIBufferedElementPBR(context, gui::flagPBR), param_(param) {
     param_->addListener(this);
 }
 
@@ -53,10 +53,6 @@ void UISlider::onMouseDrag(int, int y, int, int dy, MouseState mstate) {
         drag_.next(old, y, dy, height(), mstate, static_cast<float>(param_->getNormalizedDefault()));
     if (value != old) param_->setFromGUINormalized(value);
     setDirtyWhole();
-}
-
-void UISlider::onAnimate(double, double) {
-    if (redrawPending_.exchange(false, std::memory_order_acquire)) setDirtyWhole();
 }
 
 void UISlider::onDrawBufferedPBR(ImageRef<RGBA8> diffuse, ImageRef<L16> depth, ImageRef<RGBA8> materialMap,

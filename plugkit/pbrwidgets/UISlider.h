@@ -1,7 +1,5 @@
 #pragma once
 
-#include <atomic>
-
 #include "plugkit/client/Parameter.h"
 #include "plugkit/gui/UIBufferedElementPBR.h"
 #include "plugkit/pbrwidgets/PBRCanvas.h"
@@ -14,9 +12,7 @@ using gui::UIContext;
 
 // A vertical slider bound to a float parameter: a sunken slot whose part below the value glows,
 // and a raised, bevelled cap at the value. Drawn once into private PBR buffers and redrawn only
-// when the value changes or a drag starts or ends. Parameter changes from other threads raise a
-// flag that the next animation tick turns into a redraw (the buffered element's redraw state is
-// the editor thread's).
+// when the value changes or a drag starts or ends.
 class UISlider : public gui::UIBufferedElementPBR, public client::IParameterListener {
 public:
     static constexpr float kDefaultSensitivity = 1.4f;
@@ -38,8 +34,6 @@ public:
     // [editor thread] Vertical drag: a drag over the slider's height changes the value by the sensitivity.
     void onMouseDrag(int x, int y, int dx, int dy, MouseState mstate) override;
     void onStopDrag() override;
-    // [editor thread] Turns a pending value change into a redraw.
-    void onAnimate(double dt, double time) override;
 
     // [editor or pool thread]
     void onDrawBufferedPBR(ImageRef<RGBA8> diffuseMap, ImageRef<L16> depthMap, ImageRef<RGBA8> materialMap,
@@ -47,9 +41,7 @@ public:
                            ImageRef<L8> materialOpacity) override;
 
     // [any thread but audio]
-    void onParameterChanged(client::Parameter*) override {
-        redrawPending_.store(true, std::memory_order_release);
-    }
+    void onParameterChanged(client::Parameter*) override { setDirtyWhole(); }
     void onBeginParameterEdit(client::Parameter*) override {}
     void onEndParameterEdit(client::Parameter*) override {}
 
@@ -59,7 +51,6 @@ public:
 private:
     client::FloatParameter* param_;
     ValueDrag drag_{kDefaultSensitivity};
-    std::atomic<bool> redrawPending_{false};
 };
 
 }  // namespace plugkit::pbrwidgets

@@ -48,6 +48,18 @@ TEST_F(TolvaDisplayFixture, HandlesSitAtTheCrossoverColumnsAndAreDrawnThere) {
     OwnedImage<RGBA8> window;
     renderWindow(display, window);
     for (int col : {192, 385, 577}) EXPECT_EQ(at(window, col, 87), kHandleColor) << col;
+
+    // A host change of a crossover moves its handle at the next tick, with no audio running.
+    plugkit::core::Vec<Box> rects;
+    context.dirtyListRaw.pullAllRectangles(rects);
+    display->animate(0.016, 0.0);
+    plugin->param(MultibandComp::kF1)->setFromHost(0.1);
+    display->animate(0.016, 0.016);
+    rects.clear();
+    context.dirtyListRaw.pullAllRectangles(rects);
+    ASSERT_EQ(rects.size(), 1u);
+    display->renderRaw(window.toRef(), rects);
+    EXPECT_EQ(at(window, 76, 87), kHandleColor);  // 0.1 * 769
 }
 
 TEST_F(TolvaDisplayFixture, LevelsAreAveragedOverFiftyBlocksAndMarkTheDisplayOnTheNextTick) {
