@@ -13,7 +13,6 @@
 #include "plugin/MultibandComp.h"
 #include "plugkit/core/AlignedAlloc.h"
 #include "plugkit/window/HeadlessWindow.h"
-#include "tolvadisplay/TolvaDisplay.h"
 
 namespace tolvagui {
 namespace {
@@ -57,7 +56,7 @@ protected:
     MultibandCompGUI* editor;
 };
 
-TEST_F(EditorTest, ShowsTheDefaultsInItsLabelsAndFeedsTheDisplay) {
+TEST_F(EditorTest, ShowsTheDefaultsInItsLabels) {
     for (int band = 0; band < 4; ++band) {
         SCOPED_TRACE(band);
         EXPECT_EQ(labelText(5 * band), "-3.00dB");
@@ -72,16 +71,6 @@ TEST_F(EditorTest, ShowsTheDefaultsInItsLabelsAndFeedsTheDisplay) {
     EXPECT_EQ(width, 800);
     EXPECT_EQ(height, 450);
     EXPECT_EQ(editor->childCount(), 50);
-
-    // The editor made by createGraphics is the plug-in's level sink.
-    plugin->reset(48000, 256, 2, 2);
-    std::vector<float> tone(256);
-    for (std::size_t i = 0; i < tone.size(); ++i) tone[i] = (i / 8) % 2 ? 0.5f : -0.5f;
-    const float* in[2] = {tone.data(), tone.data()};
-    std::vector<float> out0(256), out1(256);
-    float* out[2] = {out0.data(), out1.data()};
-    for (int b = 0; b < 60; ++b) plugin->processAudio(in, out, 256, plugkit::client::TimeInfo{});
-    EXPECT_GT(editor->display()->inputDb(2), -20.0f);
 }
 
 // Clicks pass through the labels that overlap the knobs and through the overlay: a drag on a knob
@@ -107,11 +96,6 @@ TEST_F(EditorTest, InputReachesTheWidgetUnderThePointer) {
     ASSERT_TRUE(w->mouseClick(140 + 192, 419, MouseButton::left));
     w->mouseRelease(140 + 192, 419, MouseButton::left);
     EXPECT_EQ(value(MultibandComp::kSoloLowMid), 0.0);
-
-    host.events.clear();
-    ASSERT_TRUE(w->mouseClick(726, 34, MouseButton::left));  // Auto Gain
-    w->mouseRelease(726, 34, MouseButton::left);
-    EXPECT_EQ(host.events, "b27 a27 e27 ");
 }
 
 TEST_F(EditorTest, OverlayLeavesEverythingOutsideTheDisplayUntouched) {
