@@ -225,9 +225,10 @@ void runEventLoop(HostWindow& host, plugkit::window::IHostedWindow& editor, doub
         pollfd fds[2] = {{ConnectionNumber(host.display), POLLIN, 0},
                          {editor.eventFileDescriptor(), POLLIN, 0}};
         poll(fds, 2, 50);
-        if (!host.handleEvents()) return;
+        const bool closing = !host.handleEvents();
+        // Input the editor was sent before the close request is still handled.
         editor.dispatchPendingEvents();
-        if (editor.terminated()) return;
+        if (closing || editor.terminated()) return;
         if (limitSeconds > 0 && std::chrono::duration<double>(Clock::now() - start).count() > limitSeconds)
             return;
     }
