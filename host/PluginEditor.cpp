@@ -41,8 +41,15 @@ PluginEditor::~PluginEditor() {
 }
 
 sdk::Result PluginEditor::open(void* nativeParent) {
+    return openIn(std::make_unique<ViewContainer>(nativeParent));
+}
+
+sdk::Result PluginEditor::openDriven(unsigned long x11Parent) {
+    return openIn(ViewContainer::driving(x11Parent));
+}
+
+sdk::Result PluginEditor::openIn(std::unique_ptr<ViewContainer> container) {
     // The new container replaces the old one only after the plug-in has let go of it.
-    auto container = std::make_unique<ViewContainer>(nativeParent);
     const sdk::Result result = gui_->SetViewContainer(container.get());
     container_ = std::move(container);
     open_ = true;
@@ -72,7 +79,7 @@ std::string describeEditor(const PluginDescription& description, PluginInstance&
     std::string error;
     auto editor = PluginEditor::create(description, instance, error);
     if (!editor) return "none";
-    editor->open(nullptr);
+    editor->openDriven(0);
     int width = 0, height = 0;
     const bool known = editor->size(width, height);
     editor->close();

@@ -50,7 +50,7 @@ public:
     MultibandComp();
     ~MultibandComp() override;
 
-    // [editor thread] No editor is built yet: returns null.
+    // [editor thread] The editor (MultibandCompGUI), owned by the client from then on.
     plugkit::client::IGraphics* createGraphics() override;
     // [audio thread] Sets every filter to the rate (clearing its state), re-initialises the
     // compressors with start values and sets the meters to instant attack, 500 ms release.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Main job: installs what is missing, builds the release tree, describes the plug-in, synthesises a
 # demo mix and renders it with the plug-in's defaults and with every factory preset into out/,
-# with a table of the results in out/results.md.
+# with a table of the results in out/results.md; draws the editor at the defaults, for every
+# factory preset and with live levels from the demo mix (out/editor-*.png).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -56,6 +57,13 @@ render "(plug-in defaults)" "demo-defaults.wav"
 for p in "${presets[@]}"; do
   render "$p" "demo-$(slug "$p").wav" --preset "$p"
 done
+
+echo "== editor pictures"
+"$tolva" editor "$out/editor-defaults.png"
+for p in "${presets[@]}"; do
+  "$tolva" editor --preset "$p" "$out/editor-$(slug "$p").png"
+done
+"$tolva" editor --feed "$out/demo-mix.wav" "$out/editor-live.png"
 
 echo
 cat "$results"

@@ -4,6 +4,7 @@
 #include "plugkit/core/Fatal.h"
 #include "plugkit/window/CocoaWindow.h"
 #include "plugkit/window/HeadlessWindow.h"
+#include "plugkit/window/HostedWindow.h"
 #include "plugkit/window/IWindow.h"
 #include "plugkit/window/X11Window.h"
 
@@ -28,6 +29,10 @@ WindowBackend resolveWindowBackend(WindowBackend backend) {
 
 IWindow* createWindow(WindowBackend backend, void* parent, IWindowListener* listener, int width, int height) {
     if (!listener) return nullptr;
+    // A host that drives the window itself passes its record instead of a native parent.
+    if (backend == WindowBackend::automatic || backend == WindowBackend::x11)
+        if (HostedParent* hosted = asHostedParent(parent))
+            return createHostedWindow(hosted, listener, width, height);
     switch (resolveWindowBackend(backend)) {
         case WindowBackend::cocoa:
 #if defined(__APPLE__)

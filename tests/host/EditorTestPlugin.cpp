@@ -1,8 +1,9 @@
-// A plug-in library for the editor-hosting tests: the Tolva plug-in with an editor double that
-// counts how the binding drives it, read back through tolvaTestEditorCounts.
+// A plug-in library for the editor-hosting tests: the Tolva plug-in whose real editor counts how
+// the binding drives it, read back through tolvaTestEditorCounts.
 
 #include <atomic>
 
+#include "gui/MultibandCompGUI.h"
 #include "plugin/MultibandComp.h"
 #include "plugkit/aax/ClientFactory.h"
 #include "plugkit/core/AlignedAlloc.h"
@@ -12,26 +13,33 @@ namespace {
 std::atomic<int> gCreated{0}, gOpened{0}, gClosed{0}, gDestroyed{0};
 std::atomic<void*> gParents[2] = {nullptr, nullptr};
 
-class CountingEditor final : public plugkit::client::IGraphics {
+class CountingEditor final : public tolvagui::MultibandCompGUI {
 public:
+    explicit CountingEditor(plugin::MultibandComp* plugin) : MultibandCompGUI(plugin) {}
     ~CountingEditor() override { ++gDestroyed; }
-    void* openUI(void* parent, void*, plugkit::client::DAW, plugkit::client::GraphicsBackend) override {
+    void* openUI(void* parent, void* control, plugkit::client::DAW daw,
+                 plugkit::client::GraphicsBackend backend) override {
         const int n = gOpened++;
         if (n < 2) gParents[n] = parent;
-        return parent;
+        opening_ = true;  // opening closes a window still open first: not the binding's close
+        void* handle = MultibandCompGUI::openUI(parent, control, daw, backend);
+        opening_ = false;
+        return handle;
     }
-    void closeUI() override { ++gClosed; }
-    void getGUISize(int* width, int* height) override {
-        *width = 800;
-        *height = 450;
+    void closeUI() override {
+        if (!opening_) ++gClosed;
+        MultibandCompGUI::closeUI();
     }
+
+private:
+    bool opening_ = false;
 };
 
 class EditorTestClient final : public plugin::MultibandComp {
 public:
     plugkit::client::IGraphics* createGraphics() override {
         ++gCreated;
-        return plugkit::core::mallocNew<CountingEditor>();
+        return plugkit::core::mallocNew<CountingEditor>(this);
     }
 };
 

@@ -30,8 +30,9 @@ EditorCounts readCounts() {
 
 }  // namespace
 
-// Open in an X11 parent, close, reopen headless: the binding creates the editor once, opens it
-// twice, closes it once, reports its size, and the client destroys it with the instance.
+// Open in an X11 parent, close, reopen in a headless window the host drives: the binding creates the
+// plug-in's editor once, opens it twice, closes it once, reports its size, and the client destroys
+// it with the instance.
 TEST(PluginEditor, OpensClosesAndReopensOneEditorThroughTheBinding) {
     std::string error;
     auto lib = host::PluginLibrary::open(TOLVA_EDITOR_TEST_PLUGIN, error);
@@ -50,16 +51,27 @@ TEST(PluginEditor, OpensClosesAndReopensOneEditorThroughTheBinding) {
     EXPECT_EQ(width, 800);
     EXPECT_EQ(height, 450);
     ASSERT_EQ(editor->close(), sdk::kSuccess);
-    ASSERT_EQ(editor->open(nullptr), sdk::kSuccess);  // headless
+    EXPECT_EQ(editor->window(), nullptr);
+    ASSERT_EQ(editor->openDriven(0), sdk::kSuccess);  // headless
 
     EditorCounts c = readCounts();
     EXPECT_EQ(c.created, 1);
     EXPECT_EQ(c.opened, 2);
     EXPECT_EQ(c.closed, 1);
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(c.parents[0]), x11Window);
-    EXPECT_EQ(c.parents[1], nullptr);
+    EXPECT_NE(c.parents[1], nullptr);
+    plugkit::window::IHostedWindow* window = editor->window();
+    ASSERT_NE(window, nullptr);  // the editor's window registered with the host
+    EXPECT_EQ(window->tick(1.0 / 60), plugkit::graphics::Box(0, 0, 800, 450));
+    EXPECT_EQ(window->pixels().w, 800);
+    EXPECT_EQ(window->pixels().h, 450);
+    EXPECT_EQ(window->pixels().pixel(5, 5).a, 255);
+    ASSERT_TRUE(editor->size(width, height));
+    EXPECT_EQ(width, 800);
 
-    editor.reset();  // closes the open view before letting go of the object
+    ASSERT_EQ(editor->close(), sdk::kSuccess);
+    EXPECT_EQ(editor->window(), nullptr);  // the window withdrew when it closed
+    editor.reset();
     c = readCounts();
     EXPECT_EQ(c.closed, 2);
     EXPECT_EQ(c.destroyed, 0);  // the editor stays with the client
@@ -70,9 +82,9 @@ TEST(PluginEditor, OpensClosesAndReopensOneEditorThroughTheBinding) {
     EXPECT_EQ(lib->leakedHostReferences(), 0);
 }
 
-// A plug-in whose client builds no editor still hands out an editor object: opening and closing
-// succeed, no size is reported, and nothing leaks.
-TEST(PluginEditor, PluginWithoutEditorReportsNone) {
+// The plug-in's own library: a second open replaces the first view, the editor reports its size
+// after an open, and nothing leaks.
+TEST(PluginEditor, PluginReportsItsEditor) {
     std::string error;
     auto lib = host::PluginLibrary::open(TOLVA_TEST_PLUGIN, error);
     ASSERT_TRUE(lib) << error;
@@ -81,14 +93,18 @@ TEST(PluginEditor, PluginWithoutEditorReportsNone) {
     {
         auto editor = host::PluginEditor::create(lib->description(), *instance, error);
         ASSERT_TRUE(editor) << error;
-        EXPECT_EQ(editor->open(nullptr), sdk::kSuccess);
-        EXPECT_EQ(editor->open(nullptr), sdk::kSuccess);  // a second container replaces the first
         int width = -1, height = -1;
         EXPECT_FALSE(editor->size(width, height));
-        EXPECT_EQ(width, -1);
+        EXPECT_EQ(editor->openDriven(0), sdk::kSuccess);
+        plugkit::window::IHostedWindow* first = editor->window();
+        EXPECT_NE(first, nullptr);
+        EXPECT_EQ(editor->openDriven(0), sdk::kSuccess);  // a second container replaces the first
+        EXPECT_NE(editor->window(), nullptr);
+        EXPECT_TRUE(editor->size(width, height));
+        EXPECT_EQ(height, 450);
         EXPECT_EQ(editor->close(), sdk::kSuccess);
     }
-    EXPECT_EQ(host::describeEditor(lib->description(), *instance), "none");
+    EXPECT_EQ(host::describeEditor(lib->description(), *instance), "800 x 450");
     instance.reset();
     EXPECT_EQ(lib->close(), 0);
     EXPECT_EQ(lib->leakedHostReferences(), 0);

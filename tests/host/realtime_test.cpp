@@ -1,5 +1,6 @@
 // Real-time safety of rendering: after the first block, the rendering thread makes no heap
-// allocation and takes no mutex, while another thread automates parameters. The allocator and the
+// allocation and takes no mutex, while another thread automates parameters and the editor, open in
+// a headless window, redraws on this thread (the rendering thread feeds its meters). The allocator and the
 // mutex lock are replaced in this executable and count calls made while the thread-local
 // "rendering" flag is set. Sanitizer builds keep their own allocator: there the test only runs the
 // threaded rendering (ThreadSanitizer still checks it for races).
@@ -13,6 +14,7 @@
 #include <new>
 #include <thread>
 
+#include "host/PluginEditor.h"
 #include "host/PluginLibrary.h"
 
 #if !defined(TOLVA_ASAN) && !defined(TOLVA_TSAN)
@@ -105,13 +107,18 @@ void operator delete[](void* p, size_t) noexcept { operator delete(p); }
 
 namespace {
 
-TEST(RealtimeTest, RenderingAllocatesNothingAndTakesNoLockWhileParametersChange) {
+TEST(RealtimeTest, RenderingAllocatesNothingAndTakesNoLockWhileParametersChangeAndTheEditorDraws) {
     std::string error;
     auto lib = host::PluginLibrary::open(TOLVA_TEST_PLUGIN, error);
     ASSERT_TRUE(lib) << error;
     {
         auto p = lib->createInstance(2, 2, 48000, error);
         ASSERT_TRUE(p) << error;
+        auto editor = host::PluginEditor::create(lib->description(), *p, error);
+        ASSERT_TRUE(editor) << error;
+        editor->openDriven(0);
+        plugkit::window::IHostedWindow* window = editor->window();
+        ASSERT_NE(window, nullptr);
         constexpr int kBlock = 512;
         std::vector<float> in0(kBlock), in1(kBlock), out0(kBlock), out1(kBlock);
         for (int i = 0; i < kBlock; ++i) {
@@ -142,16 +149,23 @@ TEST(RealtimeTest, RenderingAllocatesNothingAndTakesNoLockWhileParametersChange)
                 changes.store(k);
             }
         });
-        std::vector<float> tail(kBlock);
-        for (int b = 0; b < 5000; ++b) {
-            const int frames = b % 7 == 0 ? 1 + b % kBlock : kBlock;  // odd sizes too
+        std::atomic<bool> rendered{false};
+        std::thread rendering([&] {
             tRendering = true;
-            p->render(in, out, frames);
+            for (int b = 0; b < 5000; ++b) {
+                const int frames = b % 7 == 0 ? 1 + b % kBlock : kBlock;  // odd sizes too
+                p->render(in, out, frames);
+            }
             tRendering = false;
-        }
+            rendered.store(true);
+        });
+        int ticks = 0;
+        for (; !rendered.load() || ticks < 10; ++ticks) window->tick(1.0 / 60);
+        rendering.join();
         stop.store(true);
         automation.join();
         EXPECT_GT(changes.load(), 0);
+        editor.reset();
         for (float v : out0) ASSERT_TRUE(std::isfinite(v));
 #ifdef TOLVA_COUNT_CALLS
         EXPECT_EQ(gAllocCalls.load(), 0) << "heap calls on the rendering thread";

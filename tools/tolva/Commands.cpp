@@ -18,8 +18,6 @@
 
 namespace tolva {
 
-namespace {
-
 int fail(int code, const std::string& message) {
     std::fprintf(stderr, "tolva: %s\n", message.c_str());
     return code;
@@ -36,6 +34,8 @@ std::unique_ptr<host::PluginLibrary> loadPlugin(const Options& options, int& exi
     }
     return lib;
 }
+
+namespace {
 
 std::string categoryText(uint32_t bits) {
     struct Name {
@@ -194,8 +194,6 @@ int runDemoMix(const Options& options) {
     return kExitOk;
 }
 
-// Applies the state file, the preset, the individual values and the bypass of the options, in
-// that order (later settings win). Returns kExitOk or the exit code of the failure it reported.
 int applySettings(const Options& options, const host::PluginLibrary& lib, host::PluginInstance& instance) {
     std::string error;
     if (!options.stateIn.empty()) {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "host/PluginLibrary.h"
 #include "tools/tolva/Options.h"
 
 namespace tolva {
@@ -21,6 +23,18 @@ int runPresets(const Options& options);
 int runDemoMix(const Options& options);
 // Runs the validation checks (tools/tolva/validate); exit 0 when every check passes, 1 otherwise.
 int runValidate(const Options& options);
+// tolva editor OUT.png: the editor in a headless window after the settings (and --feed audio).
+int runEditor(const Options& options);
+// tolva gui [IN.wav]: the editor in an X11 window while the file loops at real-time pace.
+int runGui(const Options& options);
+
+// Prints "tolva: message" on stderr and returns code.
+int fail(int code, const std::string& message);
+// The plug-in library of --plugin (or the default one); null with exitCode set and reported.
+std::unique_ptr<host::PluginLibrary> loadPlugin(const Options& options, int& exitCode);
+// Applies --state-in, --preset, every --set in order, then --bypass: later settings win. Returns
+// kExitOk, or the exit code after reporting the fault.
+int applySettings(const Options& options, const host::PluginLibrary& lib, host::PluginInstance& instance);
 
 // A file name for a preset: characters that are unsafe in names (path separators, control
 // characters) become '_', and a name that would be empty or a dot name gets a numbered one.

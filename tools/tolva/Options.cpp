@@ -15,6 +15,9 @@ const char* usageText() {
            "  presets DIR               write one preset file per factory preset into DIR\n"
            "  demo-mix OUT.wav          synthesise a stereo 48 kHz demo mix (drums, bass, hats)\n"
            "  validate                  check the plug-in against what hosts expect (PASS/FAIL per check)\n"
+           "  editor OUT.png            draw the plug-in's editor (headless) into a PNG\n"
+           "  gui [IN.wav]              open the editor in an X11 window and loop IN.wav (default:\n"
+           "                            the demo mix) through the plug-in at real-time pace\n"
            "\n"
            "options:\n"
            "  --plugin LIB              plug-in library (default: the one built beside tolva)\n"
@@ -26,7 +29,8 @@ const char* usageText() {
            "  --bypass                  engage Master Bypass\n"
            "  --state-in FILE           restore the plug-in state from a chunk file\n"
            "  --state-out FILE          save the plug-in state chunk after processing\n"
-           "  --seconds S               length of the demo mix (default 10)\n"
+           "  --seconds S               length of the demo mix (default 10); gui: close after S\n"
+           "  --feed IN.wav             editor: run IN.wav through the plug-in first (live levels)\n"
            "  --quiet                   no progress bar and no summary line\n"
            "  --strictness N            validate: 1 (quick) .. 10 (thorough), default 5\n"
            "  --seed N                  validate: seed of the random values (default: from the clock)\n"
@@ -52,7 +56,7 @@ namespace {
 bool needsValue(const std::string& name) {
     return name == "--plugin" || name == "--outputs" || name == "--preset" || name == "--set" ||
            name == "--block" || name == "--state-in" || name == "--state-out" || name == "--seconds" ||
-           name == "--strictness" || name == "--seed" || name == "--only";
+           name == "--strictness" || name == "--seed" || name == "--only" || name == "--feed";
 }
 
 bool applyOption(const std::string& name, const std::string& value, Options& out, std::string& error) {
@@ -107,6 +111,9 @@ bool applyOption(const std::string& name, const std::string& value, Options& out
             return false;
         }
         out.seconds = s;
+        out.secondsGiven = true;
+    } else if (name == "--feed") {
+        out.feed = value;
     }
     return true;
 }
@@ -122,8 +129,10 @@ bool checkOperands(const Options& out, std::string& error) {
         wanted = 0;
     } else if (out.command == "process") {
         wanted = 2;
-    } else if (out.command == "presets" || out.command == "demo-mix") {
+    } else if (out.command == "presets" || out.command == "demo-mix" || out.command == "editor") {
         wanted = 1;
+    } else if (out.command == "gui") {
+        wanted = out.positional.empty() ? 0 : 1;
     } else {
         error = "unknown command '" + out.command + "' (see tolva --help)";
         return false;

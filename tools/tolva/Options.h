@@ -8,7 +8,8 @@ namespace tolva {
 
 // The parsed command line of `tolva`.
 struct Options {
-    std::string command;  // "info", "process", "presets", "demo-mix", "validate" or "" with help
+    std::string command;  // "info", "process", "presets", "demo-mix", "validate", "editor", "gui" or ""
+                          // with help
     std::vector<std::string> positional;  // operands after the command
     std::string plugin;                   // --plugin LIB, empty: the library built beside tolva
     int outputs = 0;                      // --outputs N, 0: as many as the input has
@@ -17,7 +18,9 @@ struct Options {
     int block = 512;                                        // --block N, 1..1024
     bool bypass = false;                                    // --bypass
     std::string stateIn, stateOut;                          // --state-in FILE, --state-out FILE
-    double seconds = 10.0;                                  // --seconds S (demo-mix)
+    double seconds = 10.0;                                  // --seconds S (demo-mix, gui)
+    bool secondsGiven = false;                              // --seconds was given
+    std::string feed;                                       // --feed IN.wav (editor)
     bool help = false;                                      // --help or -h
     bool quiet = false;                                     // --quiet: no progress bar and no summary line
     int strictness = 5;                                     // --strictness N, 1..10 (validate)

@@ -23,6 +23,8 @@ int main(int argc, char** argv) {
         if (options.command == "presets") return tolva::runPresets(options);
         if (options.command == "demo-mix") return tolva::runDemoMix(options);
         if (options.command == "validate") return tolva::runValidate(options);
+        if (options.command == "editor") return tolva::runEditor(options);
+        if (options.command == "gui") return tolva::runGui(options);
         std::fprintf(stderr, "tolva: unknown command '%s'\n", options.command.c_str());
         return tolva::kExitInput;
     } catch (const std::bad_alloc&) {

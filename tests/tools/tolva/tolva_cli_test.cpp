@@ -7,12 +7,21 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "host/PluginLibrary.h"
 #include "host/WavFile.h"
+
+#define STB_IMAGE_IMPLEMENTATION
+#define STB_IMAGE_STATIC
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#include <stb_image.h>
+#pragma GCC diagnostic pop
 
 namespace fs = std::filesystem;
 
@@ -204,7 +213,7 @@ TEST_F(TolvaCliTest, BypassStateAndPresetFiles) {
     EXPECT_NE(info.out.find("2 in / 1 out   native pe21   audiosuite pf21"), std::string::npos);
     EXPECT_NE(info.out.find("\"Threshold L\""), std::string::npos);
     EXPECT_NE(info.out.find("\"Low-End Control\""), std::string::npos);
-    EXPECT_NE(info.out.find("editor: none\n"), std::string::npos);  // the plug-in builds no editor yet
+    EXPECT_NE(info.out.find("editor: 800 x 450\n"), std::string::npos);
     EXPECT_EQ(run({"--help"}).code, 0);
 }
 
@@ -297,6 +306,50 @@ TEST_F(TolvaCliTest, BadInputFailsWithExit2AndLeavesTheOutputAlone) {
     EXPECT_EQ(run({"process", "only-one-operand"}).code, 2);
     EXPECT_EQ(run({"--plugin", "/nonexistent.so", "info"}).code, 2);
     EXPECT_EQ(run({"presets", path("in.wav")}).code, 2);  // a file, not a folder
+}
+
+// A PNG's pixels as 32-bit RGBA words (empty when it does not decode), w x h.
+std::vector<uint32_t> loadPng(const std::string& file, int& w, int& h) {
+    int channels = 0;
+    unsigned char* data = stbi_load(file.c_str(), &w, &h, &channels, 4);
+    if (!data) return {};
+    std::vector<uint32_t> pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    std::memcpy(pixels.data(), data, pixels.size() * 4);
+    stbi_image_free(data);
+    return pixels;
+}
+
+// tolva editor: the editor as the host opens it. Audio fed first changes the display's pixels and
+// nothing else; a value set first shows in its knob and label; a bad preset writes nothing.
+TEST_F(TolvaCliTest, EditorPictureAtTheDefaultsWithLevelsAndWithASetting) {
+    ASSERT_EQ(run({"editor", path("defaults.png")}).code, 0);
+    ASSERT_EQ(run({"demo-mix", "--seconds", "2", "--quiet", path("mix.wav")}).code, 0);
+    ASSERT_EQ(run({"editor", "--feed", path("mix.wav"), path("fed.png")}).code, 0);
+    ASSERT_EQ(run({"editor", "--set", "Attack L=300", path("attack.png")}).code, 0);
+    int w = 0, h = 0;
+    const auto defaults = loadPng(path("defaults.png"), w, h);
+    ASSERT_EQ(w, 800);
+    ASSERT_EQ(h, 450);
+    const auto fed = loadPng(path("fed.png"), w, h);
+    const auto attack = loadPng(path("attack.png"), w, h);
+    ASSERT_EQ(fed.size(), defaults.size());
+    ASSERT_EQ(attack.size(), defaults.size());
+    int fedInside = 0, fedOutside = 0, attackInside = 0, attackOutside = 0;
+    for (int y = 0; y < 450; ++y)
+        for (int x = 0; x < 800; ++x) {
+            const std::size_t i = static_cast<std::size_t>(y * 800 + x);
+            const bool inDisplay = x >= 15 && x < 785 && y >= 50 && y < 225;
+            (inDisplay ? fedInside : fedOutside) += fed[i] != defaults[i];
+            const bool inAttackColumn = x >= 85 && x < 135 && y >= 183 && y < 303;  // knob and label
+            (inAttackColumn ? attackInside : attackOutside) += attack[i] != defaults[i];
+        }
+    EXPECT_GT(fedInside, 2000);
+    EXPECT_EQ(fedOutside, 0);
+    EXPECT_GT(attackInside, 50);
+    EXPECT_EQ(attackOutside, 0);
+
+    EXPECT_EQ(run({"editor", "--preset", "No Such Preset", path("none.png")}).code, 2);
+    EXPECT_FALSE(fs::exists(path("none.png")));
 }
 
 }  // namespace
