@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -40,8 +41,18 @@ TEST(ParameterListenerThreads, EditorAddsAndRemovesWhileHostsNotify) {
         }
     };
     std::thread h1(host, 0.25), h2(host, 0.75);
+    // On a loaded machine the host threads may start late: the editor begins once they notify and
+    // goes on past its 1000 rounds until a widget has been notified (or a deadline passed).
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (steady.calls.load() == 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
     std::vector<Watcher> widgets(8);
-    for (int round = 0; round < 1000; ++round) {
+    const auto notified = [&] {
+        for (Watcher& w : widgets)
+            if (w.calls.load() > 0) return true;
+        return false;
+    };
+    for (int round = 0; round < 1000 || (!notified() && std::chrono::steady_clock::now() < deadline);
+         ++round) {
         Watcher& w = widgets[static_cast<std::size_t>(round % 8)];
         w.registered = true;
         p.addListener(&w);
