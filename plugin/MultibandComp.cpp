@@ -175,6 +175,15 @@ void MultibandComp::reset(double sampleRate, int, int numInputs, int numOutputs)
     numInputChannels = numInputs > 0 ? numInputs : 0;
     numOutputChannels = numOutputs > 0 ? numOutputs : 0;
     maxCrossoverFrequency = kMaxCrossoverFraction * rate;
+    const int steps = static_cast<int>(kGlideSeconds * sampleRate / kGlideStepFrames + 0.5);
+    glideSteps = steps > 1 ? steps : 1;
+    glidesSettled = false;
+    for (int i = 0; i < kNumGlides; ++i) {
+        // Frequencies, times and ratios glide geometrically, gains and thresholds linearly in dB.
+        const int band = (i - kGlideBand) % kParamsPerBand;
+        const bool bandControl = i >= kGlideBand && i < kGlideOutputGain;
+        glides[i].geometric = i < kGlideBand || (bandControl && band != kThreshold && band != kGain);
+    }
     for (int c = 0; c < 2; ++c) {
         crossovers[c].setSampleRate(rate);
         for (int k = 0; k < kNumBands; ++k) {
@@ -190,55 +199,111 @@ void MultibandComp::reset(double sampleRate, int, int numInputs, int numOutputs)
     }
 }
 
-void MultibandComp::updateAudioModulesWithParamValues() {
+void MultibandComp::Glide::moveTo(float t, int steps) {
+    target = t;
+    const bool canGlide = steps > 0 && !(value == t) && std::isfinite(value) && std::isfinite(t) &&
+                          (!geometric || (value > 0 && t > 0));
+    if (!canGlide) {
+        value = t;
+        remaining = 0;
+        return;
+    }
+    remaining = steps;
+    step = geometric ? static_cast<float>(std::pow(static_cast<double>(t) / value, 1.0 / steps))
+                     : (t - value) / static_cast<float>(steps);
+}
+
+void MultibandComp::Glide::advance() {
+    if (remaining == 0) return;
+    if (--remaining == 0)
+        value = target;
+    else
+        value = geometric ? value * step : value + step;
+}
+
+void MultibandComp::readTargets(float targets[kNumGlides]) const {
     // A NaN frequency is taken as the limit too.
     const float limit = maxCrossoverFrequency;
-    auto crossover = [&](int index) {
-        const float f = readFloatParamValue(index);
-        return f <= limit ? f : limit;
-    };
-    const float f1 = crossover(kF1);
-    const float f2 = crossover(kF2);
-    const float f3 = crossover(kF3);
-    float threshold[kNumBands], attack[kNumBands], release[kNumBands], ratio[kNumBands], makeup[kNumBands];
-    for (int k = 0; k < kNumBands; ++k) {
-        const int base = k * kParamsPerBand;
-        threshold[k] = readFloatParamValue(base + kThreshold);
-        attack[k] = readFloatParamValue(base + kAttack);
-        release[k] = readFloatParamValue(base + kRelease);
-        ratio[k] = readFloatParamValue(base + kRatio);
-        makeup[k] = gainFromDecibels(readFloatParamValue(base + kGain));
+    for (int i = 0; i < 3; ++i) {
+        const float f = readFloatParamValue(kF1 + i);
+        targets[kGlideF1 + i] = f <= limit ? f : limit;
     }
-    const bool autoGain = readBoolParamValue(kAutoGain);
+    for (int i = 0; i < kNumBands * kParamsPerBand; ++i) targets[kGlideBand + i] = readFloatParamValue(i);
+    targets[kGlideOutputGain] = readFloatParamValue(kOutputGain);
+}
 
-    for (int c = 0; c < 2; ++c) {
-        crossovers[c].setFrequencies(f1, f2, f3);
-        for (int k = 0; k < kNumBands; ++k) {
-            compressors[c][k].setParams(attack[k], release[k], threshold[k], ratio[k], makeup[k]);
+float MultibandComp::applyGlides() {
+    const float f1 = glides[kGlideF1].value;
+    const float f2 = glides[kGlideF1 + 1].value;
+    const float f3 = glides[kGlideF1 + 2].value;
+    const bool autoGain = readBoolParamValue(kAutoGain);
+    for (int k = 0; k < kNumBands; ++k) {
+        const Glide* band = glides + kGlideBand + k * kParamsPerBand;
+        const float makeup = gainFromDecibels(band[kGain].value);
+        for (int c = 0; c < 2; ++c) {
+            compressors[c][k].setParams(band[kAttack].value, band[kRelease].value, band[kThreshold].value,
+                                        band[kRatio].value, makeup);
             compressors[c][k].setAutoGain(autoGain);
         }
     }
+    for (int c = 0; c < 2; ++c) crossovers[c].setFrequencies(f1, f2, f3);
+    return gainFromDecibels(glides[kGlideOutputGain].value);
+}
+
+void MultibandComp::updateAudioModulesWithParamValues() {
+    float targets[kNumGlides];
+    readTargets(targets);
+    for (int i = 0; i < kNumGlides; ++i) glides[i].moveTo(targets[i], 0);
+    glidesSettled = true;
+    applyGlides();
 }
 
 void MultibandComp::processAudio(const float* const* inputs, float** outputs, int frames, TimeInfo) {
     bool solo[kNumBands];
     for (int k = 0; k < kNumBands; ++k) solo[k] = readBoolParamValue(kSoloLow + k);
-    const float outGain = gainFromDecibels(readFloatParamValue(kOutputGain));
-    updateAudioModulesWithParamValues();
+    // Settings glide to new values; right after a reset they are taken at once, and settings that
+    // stand still take the direct path below, exactly as without glides.
+    float targets[kNumGlides];
+    readTargets(targets);
+    bool moving = false;
+    for (int i = 0; i < kNumGlides; ++i) {
+        if (!glidesSettled || !(targets[i] == glides[i].target))
+            glides[i].moveTo(targets[i], glidesSettled ? glideSteps : 0);
+        moving = moving || glides[i].remaining > 0;
+    }
+    glidesSettled = true;
 
     assert(frames <= kMaxFrames && "the client cuts blocks to maxFramesInProcess()");
     int nch = numInputChannels < numOutputChannels ? numInputChannels : numOutputChannels;
     if (nch > 2) nch = 2;
     if (frames > 0) {
-        if (nch == 2) {
-            processFrames<2>(inputs, outputs, frames, solo, outGain);
-        } else if (nch == 1) {
-            processFrames<1>(inputs, outputs, frames, solo, outGain);
+        if (moving) {
+            if (nch == 2) processGliding<2>(inputs, outputs, frames, solo);
+            if (nch == 1) processGliding<1>(inputs, outputs, frames, solo);
+        } else {
+            const float outGain = applyGlides();
+            if (nch == 2) processFrames<2>(inputs, outputs, frames, solo, outGain);
+            if (nch == 1) processFrames<1>(inputs, outputs, frames, solo, outGain);
         }
         for (int c = nch; c < numOutputChannels; ++c) std::memset(outputs[c], 0, sizeof(float) * frames);
         recoverNonFiniteState();
+    } else {
+        applyGlides();
     }
     sendLevelsToEditor();
+}
+
+template <int kChannels>
+void MultibandComp::processGliding(const float* const* inputs, float** outputs, int frames,
+                                   const bool solo[kNumBands]) {
+    for (int done = 0; done < frames; done += kGlideStepFrames) {
+        const int n = frames - done < kGlideStepFrames ? frames - done : kGlideStepFrames;
+        for (Glide& g : glides) g.advance();
+        const float outGain = applyGlides();
+        const float* ins[2] = {inputs[0] + done, kChannels == 2 ? inputs[1] + done : nullptr};
+        float* outs[2] = {outputs[0] + done, kChannels == 2 ? outputs[1] + done : nullptr};
+        processFrames<kChannels>(ins, outs, n, solo, outGain);
+    }
 }
 
 #if DSP_SSE2

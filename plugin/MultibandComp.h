@@ -70,8 +70,14 @@ public:
     plugkit::client::PluginInfo buildPluginInfo() override;
     plugkit::core::Vec<plugkit::client::LegalIO> buildLegalIO() override;
 
-    // [audio thread] Pushes the current parameter values into the filters and compressors.
+    // [audio thread] Pushes the current parameter values into the filters and compressors at once,
+    // without gliding (the glides then start from these values).
     void updateAudioModulesWithParamValues();
+
+    // Time in which a continuous setting glides to a new value, and the frames between the glide's
+    // steps (every step retunes the filters and compressors).
+    static constexpr double kGlideSeconds = 0.02;
+    static constexpr int kGlideStepFrames = 8;
 
     // [editor thread] Registers the display that receives the band levels (null to stop). Call it
     // while building the editor; the sink must stay valid until the editor is destroyed.
@@ -86,6 +92,25 @@ public:
     }
 
 private:
+    // The continuous settings the audio path uses, in the order of the glides: F1..F3, the five
+    // controls of each band, Output Gain.
+    static constexpr int kGlideF1 = 0;
+    static constexpr int kGlideBand = 3;
+    static constexpr int kGlideOutputGain = kGlideBand + kNumBands * kParamsPerBand;
+    static constexpr int kNumGlides = kGlideOutputGain + 1;
+
+    // One setting moving towards its target in equal steps (geometric for frequencies, times and
+    // ratios, linear in dB for gains and thresholds), landing on the target exactly.
+    struct Glide {
+        float value = 0, target = 0, step = 0;
+        int remaining = 0;
+        bool geometric = false;
+        // [audio thread] Starts a glide to t over steps steps (0: jump).
+        void moveTo(float t, int steps);
+        // [audio thread] One step.
+        void advance();
+    };
+
     using Crossover = dsp::FourBandCrossover<float>;
     using Compressor = tolvacompressor::TolvaCompressor<float>;
     using Meter = dsp::PeakDetector<float>;
@@ -93,6 +118,12 @@ private:
     template <int kChannels>
     void processFrames(const float* const* inputs, float** outputs, int frames, const bool solo[kNumBands],
                        float outGain);
+    // The targets of the glides from the parameters (crossover frequencies limited).
+    void readTargets(float targets[kNumGlides]) const;
+    // Sets the filters and compressors to the glides' current values; returns the output gain.
+    float applyGlides();
+    template <int kChannels>
+    void processGliding(const float* const* inputs, float** outputs, int frames, const bool solo[kNumBands]);
     // Clears every filter, envelope and meter state that became infinite or NaN.
     void recoverNonFiniteState();
     void sendLevelsToEditor();
@@ -105,6 +136,9 @@ private:
     int numInputChannels = 0;
     int numOutputChannels = 0;
     float maxCrossoverFrequency = 0;
+    Glide glides[kNumGlides];
+    int glideSteps = 1;
+    bool glidesSettled = false;  // false after reset: the next block jumps to its settings
     std::atomic<IBandLevelSink*> levelSink{nullptr};
 };
 
