@@ -21,6 +21,13 @@ void destroyFreePolymorphic(T* object) noexcept {
     std::free(block);
 }
 
+// mix moved by step towards target (0 or 1), landing on it exactly.
+float moveTowards(float mix, float target, float step) {
+    if (target > mix) return mix + step < target ? mix + step : target;
+    if (target < mix) return mix - step > target ? mix - step : target;
+    return target;
+}
+
 }  // namespace
 
 Client::Client() = default;
@@ -197,18 +204,13 @@ void Client::mixBypass(float** outs, int frames) {
         const float* dry = c < copied ? dry_.data() + static_cast<std::size_t>(c) * kDryFrames : nullptr;
         float mix = start;
         for (int i = 0; i < frames; ++i) {
-            mix = target > mix ? (mix + bypassStep_ < 1.0f ? mix + bypassStep_ : 1.0f)
-                               : (mix - bypassStep_ > 0.0f ? mix - bypassStep_ : 0.0f);
+            mix = moveTowards(mix, target, bypassStep_);
             const float wet = outs[c][i] * (1.0f - mix);
             outs[c][i] = dry ? wet + dry[i] * mix : wet;
         }
         bypassMix_ = mix;
     }
-    if (numOutputs_ == 0) {
-        const float moved = bypassStep_ * static_cast<float>(frames);
-        bypassMix_ = target > start ? (start + moved < 1.0f ? start + moved : 1.0f)
-                                    : (start - moved > 0.0f ? start - moved : 0.0f);
-    }
+    if (numOutputs_ == 0) bypassMix_ = moveTowards(start, target, bypassStep_ * static_cast<float>(frames));
 }
 
 void Client::resetFromHost(double sampleRate, int maxFrames, int numInputs, int numOutputs) {
