@@ -175,6 +175,7 @@ void MultibandComp::reset(double sampleRate, int, int numInputs, int numOutputs)
     numInputChannels = numInputs > 0 ? numInputs : 0;
     numOutputChannels = numOutputs > 0 ? numOutputs : 0;
     maxCrossoverFrequency = kMaxCrossoverFraction * rate;
+    precise = sampleRate >= kPreciseCrossoverRate;
     const int steps = static_cast<int>(kGlideSeconds * sampleRate / kGlideStepFrames + 0.5);
     glideSteps = steps > 1 ? steps : 1;
     glidesSettled = false;
@@ -186,6 +187,7 @@ void MultibandComp::reset(double sampleRate, int, int numInputs, int numOutputs)
     }
     for (int c = 0; c < 2; ++c) {
         crossovers[c].setSampleRate(rate);
+        preciseCrossovers[c].setSampleRate(static_cast<double>(rate));
         for (int k = 0; k < kNumBands; ++k) {
             const float release = k == kNumBands - 1 ? 200.0f : 10.0f;
             compressors[c][k].initialize(rate, 10.0f, release, -20.0f, 10.0f, 0.0f);
@@ -246,7 +248,12 @@ float MultibandComp::applyGlides() {
             compressors[c][k].setAutoGain(autoGain);
         }
     }
-    for (int c = 0; c < 2; ++c) crossovers[c].setFrequencies(f1, f2, f3);
+    for (int c = 0; c < 2; ++c) {
+        if (precise)
+            preciseCrossovers[c].setFrequencies(f1, f2, f3);
+        else
+            crossovers[c].setFrequencies(f1, f2, f3);
+    }
     return gainFromDecibels(glides[kGlideOutputGain].value);
 }
 
@@ -277,14 +284,10 @@ void MultibandComp::processAudio(const float* const* inputs, float** outputs, in
     int nch = numInputChannels < numOutputChannels ? numInputChannels : numOutputChannels;
     if (nch > 2) nch = 2;
     if (frames > 0) {
-        if (moving) {
-            if (nch == 2) processGliding<2>(inputs, outputs, frames, solo);
-            if (nch == 1) processGliding<1>(inputs, outputs, frames, solo);
-        } else {
-            const float outGain = applyGlides();
-            if (nch == 2) processFrames<2>(inputs, outputs, frames, solo, outGain);
-            if (nch == 1) processFrames<1>(inputs, outputs, frames, solo, outGain);
-        }
+        if (moving)
+            processGliding(inputs, outputs, frames, solo, nch);
+        else
+            processBlock(inputs, outputs, frames, solo, applyGlides(), nch);
         for (int c = nch; c < numOutputChannels; ++c) std::memset(outputs[c], 0, sizeof(float) * frames);
         recoverNonFiniteState();
     } else {
@@ -293,21 +296,34 @@ void MultibandComp::processAudio(const float* const* inputs, float** outputs, in
     sendLevelsToEditor();
 }
 
-template <int kChannels>
+void MultibandComp::processBlock(const float* const* inputs, float** outputs, int frames,
+                                 const bool solo[kNumBands], float outGain, int channels) {
+    if (channels == 2 && precise) processFrames<2, true>(inputs, outputs, frames, solo, outGain);
+    if (channels == 2 && !precise) processFrames<2, false>(inputs, outputs, frames, solo, outGain);
+    if (channels == 1 && precise) processFrames<1, true>(inputs, outputs, frames, solo, outGain);
+    if (channels == 1 && !precise) processFrames<1, false>(inputs, outputs, frames, solo, outGain);
+}
+
 void MultibandComp::processGliding(const float* const* inputs, float** outputs, int frames,
-                                   const bool solo[kNumBands]) {
+                                   const bool solo[kNumBands], int channels) {
     for (int done = 0; done < frames; done += kGlideStepFrames) {
         const int n = frames - done < kGlideStepFrames ? frames - done : kGlideStepFrames;
         for (Glide& g : glides) g.advance();
         const float outGain = applyGlides();
-        const float* ins[2] = {inputs[0] + done, kChannels == 2 ? inputs[1] + done : nullptr};
-        float* outs[2] = {outputs[0] + done, kChannels == 2 ? outputs[1] + done : nullptr};
-        processFrames<kChannels>(ins, outs, n, solo, outGain);
+        const float* ins[2] = {inputs[0] + done, channels == 2 ? inputs[1] + done : nullptr};
+        float* outs[2] = {outputs[0] + done, channels == 2 ? outputs[1] + done : nullptr};
+        processBlock(ins, outs, n, solo, outGain, channels);
     }
 }
 
+void MultibandComp::splitPrecise(float x, int channel, float band[kNumBands]) {
+    double bands[kNumBands];
+    preciseCrossovers[channel].process(static_cast<double>(x), bands);
+    for (int k = 0; k < kNumBands; ++k) band[k] = static_cast<float>(bands[k]);
+}
+
 #if DSP_SSE2
-template <int kChannels>
+template <int kChannels, bool kPrecise>
 void MultibandComp::processFrames(const float* const* inputs, float** outputs, int frames,
                                   const bool solo[kNumBands], float outGain) {
     const bool anySolo = solo[0] || solo[1] || solo[2] || solo[3];
@@ -326,7 +342,14 @@ void MultibandComp::processFrames(const float* const* inputs, float** outputs, i
     float result[kChannels][kMaxFrames];
     for (int i = 0; i < frames; ++i) {
         __m128 band0, band1;
-        split.step(inputs[0][i], kChannels == 2 ? inputs[1][i] : 0.0f, band0, band1);
+        if constexpr (kPrecise) {
+            alignas(16) float b[2][kNumBands] = {};
+            for (int c = 0; c < kChannels; ++c) splitPrecise(inputs[c][i], c, b[c]);
+            band0 = _mm_load_ps(b[0]);
+            band1 = _mm_load_ps(b[1]);
+        } else {
+            split.step(inputs[0][i], kChannels == 2 ? inputs[1][i] : 0.0f, band0, band1);
+        }
         // Channel 1 sees channel 2's envelopes of the previous sample, channel 2 those of this one.
         const __m128 y0 = Compressor::processLanes(bands0, band0, bands1.envelope);
         __m128 inputSum = _mm_add_ps(_mm_setzero_ps(), band0);
@@ -347,7 +370,7 @@ void MultibandComp::processFrames(const float* const* inputs, float** outputs, i
             result[c][i] = mixBands(y, solo, anySolo) * outGain;
         }
     }
-    split.store();
+    if constexpr (!kPrecise) split.store();
     Compressor::storeLanes(bands0, compressors[0]);
     if constexpr (kChannels == 2) Compressor::storeLanes(bands1, compressors[1]);
     inMeters.store(inputMeters);
@@ -356,7 +379,7 @@ void MultibandComp::processFrames(const float* const* inputs, float** outputs, i
 }
 #else
 // The reference: the objects' own per-sample functions, channel 1 before channel 2.
-template <int kChannels>
+template <int kChannels, bool kPrecise>
 void MultibandComp::processFrames(const float* const* inputs, float** outputs, int frames,
                                   const bool solo[kNumBands], float outGain) {
     const bool anySolo = solo[0] || solo[1] || solo[2] || solo[3];
@@ -367,7 +390,10 @@ void MultibandComp::processFrames(const float* const* inputs, float** outputs, i
         float outputSum[kNumBands] = {0, 0, 0, 0};
         for (int c = 0; c < kChannels; ++c) {
             float band[kNumBands], y[kNumBands];
-            crossovers[c].process(inputs[c][i], band);
+            if constexpr (kPrecise)
+                splitPrecise(inputs[c][i], c, band);
+            else
+                crossovers[c].process(inputs[c][i], band);
             for (int k = 0; k < kNumBands; ++k) {
                 y[k] = compressors[c][k].process(band[k]);
                 inputSum[k] = inputSum[k] + band[k];
@@ -385,7 +411,7 @@ void MultibandComp::recoverNonFiniteState() {
     // One cheap test for the whole plug-in; the per-object clean-up runs only after a fault.
     bool finite = true;
     for (int c = 0; c < 2; ++c) {
-        finite = finite && crossovers[c].hasFiniteState();
+        finite = finite && crossovers[c].hasFiniteState() && preciseCrossovers[c].hasFiniteState();
         for (int k = 0; k < kNumBands; ++k) finite = finite && compressors[c][k].hasFiniteState();
     }
     for (int k = 0; k < kNumBands; ++k)
@@ -395,6 +421,7 @@ void MultibandComp::recoverNonFiniteState() {
 
     for (int c = 0; c < 2; ++c) {
         crossovers[c].clearNonFiniteState();
+        preciseCrossovers[c].clearNonFiniteState();
         for (int k = 0; k < kNumBands; ++k) compressors[c][k].clearNonFiniteState();
     }
     for (int k = 0; k < kNumBands; ++k) {

@@ -87,9 +87,12 @@ public:
     bool hasFiniteState() const {
         return (envelope * 0 + inputLevel->getEnvelope() * 0 + outputLevel->getEnvelope() * 0) == 0;
     }
-    // [audio thread] Clears whichever of the envelope and the two followers is infinite or NaN.
+    // [audio thread] Clears whichever of the envelope and the two followers is infinite or NaN. A
+    // linked envelope restarts from the partner's when that one is finite, so that the pair's
+    // detected level does not fall by half and the partner's gain reduction holds.
     void clearNonFiniteState() {
-        if (!std::isfinite(envelope)) envelope = 0;
+        if (!std::isfinite(envelope))
+            envelope = partner && std::isfinite(partner->envelope) ? partner->envelope : 0;
         if (!std::isfinite(inputLevel->getEnvelope())) inputLevel->reset();
         if (!std::isfinite(outputLevel->getEnvelope())) outputLevel->reset();
     }

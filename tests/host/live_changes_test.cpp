@@ -83,7 +83,8 @@ float peak(const std::vector<float>& v, std::size_t from = 0, std::size_t to = S
 
 float largestStep(const std::vector<float>& v, std::size_t from, std::size_t to) {
     float s = 0;
-    for (std::size_t i = from + 1; i < std::min(to, v.size()); ++i) s = std::max(s, std::abs(v[i] - v[i - 1]));
+    for (std::size_t i = from + 1; i < std::min(to, v.size()); ++i)
+        s = std::max(s, std::abs(v[i] - v[i - 1]));
     return s;
 }
 
@@ -98,7 +99,8 @@ TEST_F(LiveChangesTest, PresetSwitchesAndCrossoverJumpsStayWithinSixDecibels) {
     };
     loadPreset("Low-End Control");
     play(24576);
-    for (const char* next : {"Default", "Low-End Control", "Soft Master", "Low-End Control", "4-Band Limit"}) {
+    for (const char* next :
+         {"Default", "Low-End Control", "Soft Master", "Low-End Control", "4-Band Limit"}) {
         const std::size_t from = out[0].size();
         loadPreset(next);
         play(8192);
@@ -154,13 +156,15 @@ TEST_F(LiveChangesTest, BypassCrossfadesBothWaysAndResumesFromFollowedState) {
         render(in, pos, 512, out);
     }
     for (int t : toggles) {
-        const std::size_t from = static_cast<std::size_t>(std::max(0, t - 64)), to = static_cast<std::size_t>(t) + 4096;
+        const std::size_t from = static_cast<std::size_t>(std::max(0, t - 64)),
+                          to = static_cast<std::size_t>(t) + 4096;
         EXPECT_LE(largestStep(out[0], from, to), 2 * own) << "toggle at " << t;
         EXPECT_LE(peak(out[0], from, to), 0.5f * 1.1f) << "toggle at " << t;  // no overshoot
     }
     // Long enough after engaging, the output is the input exactly.
     const std::size_t settled = static_cast<std::size_t>(toggles[0]) + 2048;
-    for (std::size_t i = settled; i < static_cast<std::size_t>(toggles[1]); ++i) ASSERT_EQ(out[0][i], in[0][i]);
+    for (std::size_t i = settled; i < static_cast<std::size_t>(toggles[1]); ++i)
+        ASSERT_EQ(out[0][i], in[0][i]);
 }
 
 }  // namespace
