@@ -272,6 +272,8 @@ void MultibandComp::processAudio(const float* const* inputs, float** outputs, in
     // stand still take the direct path below, exactly as without glides.
     float targets[kNumGlides];
     readTargets(targets);
+    bool wasMoving = false;
+    for (const Glide& g : glides) wasMoving = wasMoving || g.remaining > 0;
     bool moving = false;
     for (int i = 0; i < kNumGlides; ++i) {
         if (!glidesSettled || !(targets[i] == glides[i].target))
@@ -279,6 +281,7 @@ void MultibandComp::processAudio(const float* const* inputs, float** outputs, in
         moving = moving || glides[i].remaining > 0;
     }
     glidesSettled = true;
+    if (!wasMoving) glideFramesLeft = 0;  // a glide from rest takes its first step at once
 
     assert(frames <= kMaxFrames && "the client cuts blocks to maxFramesInProcess()");
     int nch = numInputChannels < numOutputChannels ? numInputChannels : numOutputChannels;
@@ -306,13 +309,20 @@ void MultibandComp::processBlock(const float* const* inputs, float** outputs, in
 
 void MultibandComp::processGliding(const float* const* inputs, float** outputs, int frames,
                                    const bool solo[kNumBands], int channels) {
-    for (int done = 0; done < frames; done += kGlideStepFrames) {
-        const int n = frames - done < kGlideStepFrames ? frames - done : kGlideStepFrames;
-        for (Glide& g : glides) g.advance();
+    // The steps run on the sample clock, not on the block edges, so that the output does not
+    // depend on how the host cuts its blocks.
+    for (int done = 0; done < frames;) {
+        if (glideFramesLeft == 0) {
+            for (Glide& g : glides) g.advance();
+            glideFramesLeft = kGlideStepFrames;
+        }
+        const int n = frames - done < glideFramesLeft ? frames - done : glideFramesLeft;
         const float outGain = applyGlides();
         const float* ins[2] = {inputs[0] + done, channels == 2 ? inputs[1] + done : nullptr};
         float* outs[2] = {outputs[0] + done, channels == 2 ? outputs[1] + done : nullptr};
         processBlock(ins, outs, n, solo, outGain, channels);
+        glideFramesLeft -= n;
+        done += n;
     }
 }
 

@@ -150,6 +150,7 @@ private:
     float maxCrossoverFrequency = 0;
     Glide glides[kNumGlides];
     int glideSteps = 1;
+    int glideFramesLeft = 0;     // frames until the glides' next step
     bool glidesSettled = false;  // false after reset: the next block jumps to its settings
     std::atomic<IBandLevelSink*> levelSink{nullptr};
 };

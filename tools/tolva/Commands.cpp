@@ -3,6 +3,7 @@
 #include <limits.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include "host/WavFile.h"
 #include "plugkit/aax/sdk/AAXEntryPoints.h"
 #include "tools/tolva/Report.h"
+#include "tools/tolva/Timeline.h"
 
 namespace tolva {
 
@@ -233,6 +235,22 @@ int applySettings(const Options& options, const host::PluginLibrary& lib, host::
     return kExitOk;
 }
 
+// Renders one host block of n frames starting at sample position, cut where the timeline changes
+// something so that each change lands on its sample.
+void renderBlock(host::PluginInstance& instance, Timeline& timeline, const std::vector<float*>& in,
+                 const std::vector<float*>& out, int64_t position, int64_t n) {
+    std::vector<const float*> ins(in.size());
+    std::vector<float*> outs(out.size());
+    for (int64_t offset = 0; offset < n;) {
+        timeline.apply(position + offset, offset == 0, instance);
+        const int64_t next = std::min(n, timeline.nextAfter(position + offset) - position);
+        for (std::size_t c = 0; c < in.size(); ++c) ins[c] = in[c] + offset;
+        for (std::size_t c = 0; c < out.size(); ++c) outs[c] = out[c] + offset;
+        instance.render(ins.data(), outs.data(), next - offset);
+        offset = next;
+    }
+}
+
 int runProcess(const Options& options) {
     const std::string& inPath = options.positional[0];
     const std::string& outPath = options.positional[1];
@@ -258,6 +276,8 @@ int runProcess(const Options& options) {
 
     if (const int settingsCode = applySettings(options, *lib, *instance); settingsCode != kExitOk)
         return settingsCode;
+    Timeline timeline;
+    if (!timeline.build(options, *lib, *instance, rate, error)) return fail(kExitInput, error);
 
     host::WavWriter writer;
     if (!writer.open(outPath, outputs, static_cast<int>(rate), error)) return fail(kExitInput, error);
@@ -278,7 +298,7 @@ int runProcess(const Options& options) {
         if (n < 0) return fail(kExitInput, "unreadable input '" + inPath + "': " + error);
         if (n == 0) break;
         for (auto& b : outBuf) std::fill(b.begin(), b.end(), 0.0f);
-        instance->render(inPtr.data(), outPtr.data(), n);
+        renderBlock(*instance, timeline, inPtr, outPtr, done, n);
         for (int c = 0; c < inputs; ++c) inLevel.add(inPtr[static_cast<std::size_t>(c)], n);
         for (int c = 0; c < outputs; ++c) outLevel.add(outPtr[static_cast<std::size_t>(c)], n);
         if (!writer.write(outPtr.data(), n, error)) return fail(kExitInput, error);
