@@ -235,6 +235,8 @@ int applySettings(const Options& options, const host::PluginLibrary& lib, host::
     return kExitOk;
 }
 
+namespace {
+
 // Renders one host block of n frames starting at sample position, cut where the timeline changes
 // something so that each change lands on its sample.
 void renderBlock(host::PluginInstance& instance, Timeline& timeline, const std::vector<float*>& in,
@@ -250,6 +252,8 @@ void renderBlock(host::PluginInstance& instance, Timeline& timeline, const std::
         offset = next;
     }
 }
+
+}  // namespace
 
 int runProcess(const Options& options) {
     const std::string& inPath = options.positional[0];
