@@ -37,29 +37,31 @@ void rotate(T* a, int l1, int l2) {
 // First index in arr[0, len) whose element is not less than key.
 template <class T, class C>
 int binSearchLeft(const T* arr, int len, const T& key, C& cmp) {
-    int a = -1, b = len;
-    while (a < b - 1) {
-        const int c = a + ((b - a) >> 1);
-        if (cmp(arr[c], key) >= 0)
-            b = c;
+    // Invariant: arr[below] fails the test (or below is -1), arr[above] passes it (or above is len).
+    int below = -1, above = len;
+    while (below < above - 1) {
+        const int mid = below + ((above - below) >> 1);
+        if (cmp(arr[mid], key) >= 0)
+            above = mid;
         else
-            a = c;
+            below = mid;
     }
-    return b;
+    return above;
 }
 
 // First index in arr[0, len) whose element is greater than key.
 template <class T, class C>
 int binSearchRight(const T* arr, int len, const T& key, C& cmp) {
-    int a = -1, b = len;
-    while (a < b - 1) {
-        const int c = a + ((b - a) >> 1);
-        if (cmp(arr[c], key) > 0)
-            b = c;
+    // Invariant: arr[below] fails the test (or below is -1), arr[above] passes it (or above is len).
+    int below = -1, above = len;
+    while (below < above - 1) {
+        const int mid = below + ((above - below) >> 1);
+        if (cmp(arr[mid], key) > 0)
+            above = mid;
         else
-            a = c;
+            below = mid;
     }
-    return b;
+    return above;
 }
 
 template <class T, class C>
@@ -72,18 +74,20 @@ void insertSort(T* arr, int len, C& cmp) {
 // the order of everything else. Returns how many were found.
 template <class T, class C>
 int findKeys(T* arr, int len, int nkeys, C& cmp) {
-    int h = 1, h0 = 0;
-    for (int u = 1; u < len && h < nkeys; ++u) {
-        const int r = binSearchLeft(arr + h0, h, arr[u], cmp);
-        if (r == h || cmp(arr[u], arr[h0 + r]) != 0) {
-            rotate(arr + h0, h, u - (h0 + h));
-            h0 = u - h;
-            rotate(arr + (h0 + r), h - r, 1);
-            ++h;
+    // The keys found so far are kept sorted in arr[keysStart, keysStart + found), just before the
+    // element examined; a new distinct value is rotated into its place among them.
+    int found = 1, keysStart = 0;
+    for (int next = 1; next < len && found < nkeys; ++next) {
+        const int place = binSearchLeft(arr + keysStart, found, arr[next], cmp);
+        if (place == found || cmp(arr[next], arr[keysStart + place]) != 0) {
+            rotate(arr + keysStart, found, next - (keysStart + found));
+            keysStart = next - found;
+            rotate(arr + (keysStart + place), found - place, 1);
+            ++found;
         }
     }
-    rotate(arr, h0, h);
-    return h;
+    rotate(arr, keysStart, found);
+    return found;
 }
 
 // Stable merge of arr[0, len1) and arr[len1, len1 + len2) by rotations.

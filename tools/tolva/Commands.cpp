@@ -76,8 +76,8 @@ std::string presetNames(const std::vector<host::PresetFile>& presets) {
 
 }  // namespace
 
+// The build defines TOLVA_PLUGIN_FILE_NAME and TOLVA_PLUGIN_BUILD_PATH (tools/tolva/CMakeLists.txt).
 std::string defaultPluginPath() {
-#ifdef TOLVA_PLUGIN_FILE_NAME
     char exe[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
     if (n > 0) {
@@ -87,12 +87,7 @@ std::string defaultPluginPath() {
         std::error_code ec;
         if (std::filesystem::exists(beside, ec)) return beside.string();
     }
-#endif
-#ifdef TOLVA_PLUGIN_BUILD_PATH
     return TOLVA_PLUGIN_BUILD_PATH;
-#else
-    return "libTolvaMultibandCompressor.so";
-#endif
 }
 
 std::string presetFileName(const std::string& presetName, int index) {

@@ -154,6 +154,31 @@ bool applyOption(const std::string& name, const std::string& value, Options& out
     return true;
 }
 
+// The command is known and has its number of operands.
+bool checkOperands(const Options& out, std::string& error) {
+    if (out.command.empty()) {
+        error = "no command given (see tolva --help)";
+        return false;
+    }
+    std::size_t wanted = 0;
+    if (out.command == "info") {
+        wanted = 0;
+    } else if (out.command == "process") {
+        wanted = 2;
+    } else if (out.command == "presets" || out.command == "demo-mix") {
+        wanted = 1;
+    } else {
+        error = "unknown command '" + out.command + "' (see tolva --help)";
+        return false;
+    }
+    if (out.positional.size() != wanted) {
+        error = "'" + out.command + "' expects " + std::to_string(wanted) + " operand" +
+                (wanted == 1 ? "" : "s") + ", got " + std::to_string(out.positional.size());
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool parseOptions(int argc, const char* const* argv, Options& out, std::string& error) {
@@ -217,27 +242,7 @@ bool parseOptions(int argc, const char* const* argv, Options& out, std::string& 
             out.positional.push_back(arg);
     }
     if (out.help) return true;
-    if (out.command.empty()) {
-        error = "no command given (see tolva --help)";
-        return false;
-    }
-    std::size_t wanted = 0;
-    if (out.command == "info") {
-        wanted = 0;
-    } else if (out.command == "process") {
-        wanted = 2;
-    } else if (out.command == "presets" || out.command == "demo-mix") {
-        wanted = 1;
-    } else {
-        error = "unknown command '" + out.command + "' (see tolva --help)";
-        return false;
-    }
-    if (out.positional.size() != wanted) {
-        error = "'" + out.command + "' expects " + std::to_string(wanted) + " operand" +
-                (wanted == 1 ? "" : "s") + ", got " + std::to_string(out.positional.size());
-        return false;
-    }
-    return true;
+    return checkOperands(out, error);
 }
 
 }  // namespace tolva
