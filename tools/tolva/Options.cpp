@@ -107,6 +107,20 @@ bool applyTimed(const std::string& name, const std::vector<std::string>& v, Opti
     return true;
 }
 
+// --at (two values) or --ramp (three) at argv[i]; i moves to the last value taken.
+bool takeTimed(int argc, const char* const* argv, int& i, Options& out, std::string& error) {
+    const std::string arg = argv[i];
+    const int count = arg == "--at" ? 2 : 3;
+    std::vector<std::string> values;
+    for (int k = 1; k <= count && i + k < argc && argv[i + k]; ++k) values.push_back(argv[i + k]);
+    if (static_cast<int>(values.size()) != count) {
+        error = "option " + arg + " needs " + std::to_string(count) + " values";
+        return false;
+    }
+    i += count;
+    return applyTimed(arg, values, out, error);
+}
+
 bool needsValue(const std::string& name) {
     return name == "--plugin" || name == "--outputs" || name == "--preset" || name == "--set" ||
            name == "--block" || name == "--state-in" || name == "--state-out" || name == "--seconds";
@@ -204,15 +218,7 @@ bool parseOptions(int argc, const char* const* argv, Options& out, std::string& 
                 continue;
             }
             if (arg == "--at" || arg == "--ramp") {
-                const int count = arg == "--at" ? 2 : 3;
-                std::vector<std::string> values;
-                for (int k = 1; k <= count && i + k < argc && argv[i + k]; ++k) values.push_back(argv[i + k]);
-                if (static_cast<int>(values.size()) != count) {
-                    error = "option " + arg + " needs " + std::to_string(count) + " values";
-                    return false;
-                }
-                i += count;
-                if (!applyTimed(arg, values, out, error)) return false;
+                if (!takeTimed(argc, argv, i, out, error)) return false;
                 continue;
             }
             std::string name = arg, value;

@@ -26,34 +26,7 @@ bool Timeline::build(const Options& options, const host::PluginLibrary& lib,
     for (const TimedChange& c : options.changes) {
         Event e;
         e.sample = sampleAt(c.seconds, rate);
-        if (c.name == "bypass") {
-            if (c.value != "on" && c.value != "off") {
-                error = "invalid --at bypass value '" + c.value + "' (expected on or off)";
-                return false;
-            }
-            e.kind = Kind::Bypass;
-            e.bypass = c.value == "on";
-        } else if (c.name == "preset") {
-            e.kind = Kind::Preset;
-            for (const auto& p : lib.enumeratePresets())
-                if (p.name == c.value && p.bytes.size() >= plugkit::aax::sdk::kPresetFileHeaderSize)
-                    e.chunk.assign(p.bytes.begin() + plugkit::aax::sdk::kPresetFileHeaderSize, p.bytes.end());
-            if (e.chunk.empty()) {
-                error = "unknown preset '" + c.value + "' in --at";
-                return false;
-            }
-        } else {
-            const host::ParameterInfo* p = instance.findParameter(c.name);
-            if (!p) {
-                error = "unknown parameter '" + c.name + "' in --at";
-                return false;
-            }
-            if (instance.valueFromString(p->id, c.value, e.normalized) != 0) {
-                error = "invalid value '" + c.value + "' for parameter '" + p->name + "' in --at";
-                return false;
-            }
-            e.id = p->id;
-        }
+        if (!resolveChange(c, lib, instance, e, error)) return false;
         events_.push_back(std::move(e));
     }
     std::stable_sort(events_.begin(), events_.end(),
@@ -74,11 +47,42 @@ bool Timeline::build(const Options& options, const host::PluginLibrary& lib,
         t.start = sampleAt(r.start, rate);
         t.end = std::max(sampleAt(r.end, rate), t.start + 1);
         t.id = p->id;
-        t.name = p->name;
         t.from = r.from;
         t.to = r.to;
         ramps_.push_back(t);
     }
+    return true;
+}
+
+bool Timeline::resolveChange(const TimedChange& c, const host::PluginLibrary& lib,
+                             const host::PluginInstance& instance, Event& e, std::string& error) {
+    if (c.name == "bypass") {
+        if (c.value != "on" && c.value != "off") {
+            error = "invalid --at bypass value '" + c.value + "' (expected on or off)";
+            return false;
+        }
+        e.kind = Kind::Bypass;
+        e.bypass = c.value == "on";
+        return true;
+    }
+    if (c.name == "preset") {
+        e.kind = Kind::Preset;
+        for (const auto& p : lib.enumeratePresets())
+            if (p.name == c.value && p.bytes.size() >= plugkit::aax::sdk::kPresetFileHeaderSize)
+                e.chunk.assign(p.bytes.begin() + plugkit::aax::sdk::kPresetFileHeaderSize, p.bytes.end());
+        if (e.chunk.empty()) error = "unknown preset '" + c.value + "' in --at";
+        return !e.chunk.empty();
+    }
+    const host::ParameterInfo* p = instance.findParameter(c.name);
+    if (!p) {
+        error = "unknown parameter '" + c.name + "' in --at";
+        return false;
+    }
+    if (instance.valueFromString(p->id, c.value, e.normalized) != 0) {
+        error = "invalid value '" + c.value + "' for parameter '" + p->name + "' in --at";
+        return false;
+    }
+    e.id = p->id;
     return true;
 }
 

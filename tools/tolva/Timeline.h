@@ -42,10 +42,13 @@ private:
     };
     struct Track {
         int64_t start = 0, end = 0;
-        std::string id, name;
+        std::string id;
         double from = 0, to = 0;
         bool touched = false, finished = false;
     };
+    // Resolves one --at change into e (whose sample is set); false with a reason in error.
+    static bool resolveChange(const TimedChange& c, const host::PluginLibrary& lib,
+                              const host::PluginInstance& instance, Event& e, std::string& error);
     // Sets a ramp's parameter to a plain value (checked in build, so it converts).
     static void setPlain(host::PluginInstance& instance, const Track& track, double plain);
 
