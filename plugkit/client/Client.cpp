@@ -206,7 +206,7 @@ void Client::mixBypass(float** outs, int frames) {
         for (int i = 0; i < frames; ++i) {
             mix = moveTowards(mix, target, bypassStep_);
             const float wet = outs[c][i] * (1.0f - mix);
-            outs[c][i] = dry ? wet + dry[i] * mix : wet;
+            outs[c][i] = dry && mix != 0.0f ? wet + dry[i] * mix : wet;
         }
         bypassMix_ = mix;
     }

@@ -68,6 +68,8 @@ public:
     // processAudio for each. The arrays hold at least the channel counts of the last resetFromHost;
     // the sub-blocks get pointer arrays of their own, the caller's are never changed. Processing
     // before the first resetFromHost is a caller error and stops the process with a message.
+    // Runs with flush-to-zero and denormals-are-zero whatever the caller's floating-point mode (the
+    // caller's mode is restored on return), and applies the bypass (see setBypass).
     virtual void processAudioFromHost(const float* const* inputs, float* const* outputs, int frames,
                                       TimeInfo info);
     // [audio thread] Clears the MIDI queue, sets the channel counts processAudioFromHost relies on
