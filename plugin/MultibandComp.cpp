@@ -223,6 +223,14 @@ void MultibandComp::Glide::advance() {
         value = geometric ? value * step : value + step;
 }
 
+float MultibandComp::Glide::linearGain() {
+    if (!(value == gainDb)) {
+        gainDb = value;
+        gain = gainFromDecibels(value);
+    }
+    return gain;
+}
+
 void MultibandComp::readTargets(float targets[kNumGlides]) const {
     // A NaN frequency is taken as the limit too.
     const float limit = maxCrossoverFrequency;
@@ -241,7 +249,7 @@ float MultibandComp::applyGlides() {
     const bool autoGain = readBoolParamValue(kAutoGain);
     for (int k = 0; k < kNumBands; ++k) {
         const Glide* band = glides + kGlideBand + k * kParamsPerBand;
-        const float makeup = gainFromDecibels(band[kGain].value);
+        const float makeup = glides[kGlideBand + k * kParamsPerBand + kGain].linearGain();
         for (int c = 0; c < 2; ++c) {
             compressors[c][k].setParams(band[kAttack].value, band[kRelease].value, band[kThreshold].value,
                                         band[kRatio].value, makeup);
@@ -254,7 +262,7 @@ float MultibandComp::applyGlides() {
         else
             crossovers[c].setFrequencies(f1, f2, f3);
     }
-    return gainFromDecibels(glides[kGlideOutputGain].value);
+    return glides[kGlideOutputGain].linearGain();
 }
 
 void MultibandComp::updateAudioModulesWithParamValues() {

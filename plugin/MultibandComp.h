@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <limits>
 
 #include "dsp/filter/FourBandCrossover.h"
 #include "dsp/util/PeakDetector.h"
@@ -113,6 +114,9 @@ private:
         void moveTo(float t, int steps);
         // [audio thread] One step.
         void advance();
+        // [audio thread] The value (in dB) as a linear factor, recomputed only when it changed.
+        float linearGain();
+        float gainDb = std::numeric_limits<float>::quiet_NaN(), gain = 0;
     };
 
     using Crossover = dsp::FourBandCrossover<float>;
