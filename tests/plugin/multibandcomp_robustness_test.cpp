@@ -90,6 +90,22 @@ TEST(MultibandCompRobustness, CrossoverPrecisionAtHighRates) {
     }
 }
 
+TEST(MultibandCompRobustness, CrossoverJumpsKeepEveryBandBounded) {
+    // F1 thrown between the ends of its range at every host block under a -6 dBFS bass tone: the
+    // bands themselves (their meters follow the peaks) stay within the input peak + 6 dB.
+    Plugin plug;
+    plug->resetFromHost(48000.0, 1024, 2, 2);
+    const auto tone = sine(50.0, 48000.0, 1024 * 200, 0.5);
+    float worst = 0;
+    for (int block = 0; block < 200; ++block) {
+        plug.setPlain(MultibandComp::kF1, block % 2 ? 40.0 : 20000.0);
+        const std::vector<float> part(tone.begin() + 1024 * block, tone.begin() + 1024 * (block + 1));
+        plug.render({part, part});
+        for (int k = 0; k < 4; ++k) worst = std::max(worst, plug->inputMeterLevel(k));
+    }
+    EXPECT_LE(worst, 1.0f);
+}
+
 TEST(MultibandCompRobustness, LinkedChannelKeepsItsReductionWhenThePartnerGoesNonFinite) {
     // A loud tone on both channels, compressed; one NaN on channel 1. Channel 2 is to stay as it
     // was without the NaN (its detector falls back to its own envelope, equal to the partner's).
