@@ -205,6 +205,10 @@ void Client::mixBypass(float** outs, int frames) {
         float mix = start;
         for (int i = 0; i < frames; ++i) {
             mix = moveTowards(mix, target, bypassStep_);
+            if (mix == 1.0f) {  // landed: the input exactly, as when fully bypassed
+                outs[c][i] = dry ? dry[i] : 0.0f;
+                continue;
+            }
             const float wet = outs[c][i] * (1.0f - mix);
             outs[c][i] = dry && mix != 0.0f ? wet + dry[i] * mix : wet;
         }
