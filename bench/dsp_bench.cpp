@@ -20,7 +20,7 @@ constexpr double kRate = 48000.0;
 constexpr int kHostBlock = 1024;  // cut into 256-frame sub-blocks by the client
 constexpr int kSignalFrames = 48000;
 
-enum class Signal { Programme, Hot, SilenceAfterLoud };
+enum class Signal { Programme, Hot, SilenceAfterLoud, Automated };
 
 // A programme-like stereo signal: noise shaped by a slow envelope plus a bass line, peaking near
 // -3 dBFS, so that the default settings (-3 dB, 4:1) compress now and then. "Hot" is 12 dB louder,
@@ -28,6 +28,7 @@ enum class Signal { Programme, Hot, SilenceAfterLoud };
 std::vector<float> makeSignal(int channel, Signal kind) {
     std::vector<float> v(kSignalFrames);
     if (kind == Signal::SilenceAfterLoud) return v;
+    if (kind == Signal::Automated) kind = Signal::Programme;
     std::mt19937 rng(17 + channel);
     std::normal_distribution<float> noise(0.0f, 1.0f);
     const float gain = kind == Signal::Hot ? 2.8f : 0.7f;
@@ -58,7 +59,14 @@ void runPlugin(benchmark::State& state, bool autoGain, Signal kind) {
     }
     int pos = 0;
     std::int64_t frames = 0;
+    int block = 0;
     for (auto _ : state) {
+        if (kind == Signal::Automated) {
+            // Output Gain and F1 move at every host block, so the settings glide all the time.
+            ++block;
+            plug->param(MultibandComp::kOutputGain)->setFromHost(0.5 + 0.1 * ((block % 20) / 10.0));
+            plug->param(MultibandComp::kF1)->setFromHost(0.2 + 0.2 * ((block % 8) / 7.0));
+        }
         plugkit::core::FPStateGuard callbackGuard;  // as the render callback does
         float* ins[2] = {in[0].data() + pos, in[1].data() + pos};
         float* outs[2] = {out[0].data(), out[1].data()};
@@ -80,11 +88,14 @@ void BM_DefaultsHot(benchmark::State& s) { runPlugin(s, false, Signal::Hot); }
 void BM_AutoGainHot(benchmark::State& s) { runPlugin(s, true, Signal::Hot); }
 void BM_SilenceAfterLoud(benchmark::State& s) { runPlugin(s, false, Signal::SilenceAfterLoud); }
 
+void BM_Automated(benchmark::State& s) { runPlugin(s, false, Signal::Automated); }
+
 BENCHMARK(BM_Defaults);
 BENCHMARK(BM_AutoGain);
 BENCHMARK(BM_DefaultsHot);
 BENCHMARK(BM_AutoGainHot);
 BENCHMARK(BM_SilenceAfterLoud);
+BENCHMARK(BM_Automated);
 
 }  // namespace
 

@@ -178,8 +178,19 @@ void MultibandComp::reset(double sampleRate, int, int numInputs, int numOutputs)
     numInputChannels = numInputs > 0 ? numInputs : 0;
     numOutputChannels = numOutputs > 0 ? numOutputs : 0;
     maxCrossoverFrequency = kMaxCrossoverFraction * rate;
+    precise = sampleRate >= kPreciseCrossoverRate;
+    const int steps = static_cast<int>(kGlideSeconds * sampleRate / kGlideStepFrames + 0.5);
+    glideSteps = steps > 1 ? steps : 1;
+    glidesSettled = false;
+    for (int i = 0; i < kNumGlides; ++i) {
+        // Frequencies, times and ratios glide geometrically, gains and thresholds linearly in dB.
+        const int band = (i - kGlideBand) % kParamsPerBand;
+        const bool bandControl = i >= kGlideBand && i < kGlideOutputGain;
+        glides[i].geometric = i < kGlideBand || (bandControl && band != kThreshold && band != kGain);
+    }
     for (int c = 0; c < 2; ++c) {
         crossovers[c].setSampleRate(rate);
+        preciseCrossovers[c].setSampleRate(static_cast<double>(rate));
         for (int k = 0; k < kNumBands; ++k) {
             const float release = k == kNumBands - 1 ? 200.0f : 10.0f;
             compressors[c][k].initialize(rate, 10.0f, release, -20.0f, 10.0f, 0.0f);
@@ -193,59 +204,147 @@ void MultibandComp::reset(double sampleRate, int, int numInputs, int numOutputs)
     }
 }
 
-void MultibandComp::updateAudioModulesWithParamValues() {
+void MultibandComp::Glide::moveTo(float t, int steps) {
+    target = t;
+    const bool canGlide = steps > 0 && !(value == t) && std::isfinite(value) && std::isfinite(t) &&
+                          (!geometric || (value > 0 && t > 0));
+    if (!canGlide) {
+        value = t;
+        remaining = 0;
+        return;
+    }
+    remaining = steps;
+    step = geometric ? static_cast<float>(std::pow(static_cast<double>(t) / value, 1.0 / steps))
+                     : (t - value) / static_cast<float>(steps);
+}
+
+void MultibandComp::Glide::advance() {
+    if (remaining == 0) return;
+    if (--remaining == 0)
+        value = target;
+    else
+        value = geometric ? value * step : value + step;
+}
+
+float MultibandComp::Glide::linearGain() {
+    if (!(value == gainDb)) {
+        gainDb = value;
+        gain = gainFromDecibels(value);
+    }
+    return gain;
+}
+
+void MultibandComp::readTargets(float targets[kNumGlides]) const {
     // A NaN frequency is taken as the limit too.
     const float limit = maxCrossoverFrequency;
-    auto crossover = [&](int index) {
-        const float f = readFloatParamValue(index);
-        return f <= limit ? f : limit;
-    };
-    const float f1 = crossover(kF1);
-    const float f2 = crossover(kF2);
-    const float f3 = crossover(kF3);
-    float threshold[kNumBands], attack[kNumBands], release[kNumBands], ratio[kNumBands], makeup[kNumBands];
-    for (int k = 0; k < kNumBands; ++k) {
-        const int base = k * kParamsPerBand;
-        threshold[k] = readFloatParamValue(base + kThreshold);
-        attack[k] = readFloatParamValue(base + kAttack);
-        release[k] = readFloatParamValue(base + kRelease);
-        ratio[k] = readFloatParamValue(base + kRatio);
-        makeup[k] = gainFromDecibels(readFloatParamValue(base + kGain));
+    for (int i = 0; i < 3; ++i) {
+        const float f = readFloatParamValue(kF1 + i);
+        targets[kGlideF1 + i] = f <= limit ? f : limit;
     }
-    const bool autoGain = readBoolParamValue(kAutoGain);
+    for (int i = 0; i < kNumBands * kParamsPerBand; ++i) targets[kGlideBand + i] = readFloatParamValue(i);
+    targets[kGlideOutputGain] = readFloatParamValue(kOutputGain);
+}
 
-    for (int c = 0; c < 2; ++c) {
-        crossovers[c].setFrequencies(f1, f2, f3);
-        for (int k = 0; k < kNumBands; ++k) {
-            compressors[c][k].setParams(attack[k], release[k], threshold[k], ratio[k], makeup[k]);
+float MultibandComp::applyGlides() {
+    const float f1 = glides[kGlideF1].value;
+    const float f2 = glides[kGlideF1 + 1].value;
+    const float f3 = glides[kGlideF1 + 2].value;
+    const bool autoGain = readBoolParamValue(kAutoGain);
+    for (int k = 0; k < kNumBands; ++k) {
+        const Glide* band = glides + kGlideBand + k * kParamsPerBand;
+        const float makeup = glides[kGlideBand + k * kParamsPerBand + kGain].linearGain();
+        for (int c = 0; c < 2; ++c) {
+            compressors[c][k].setParams(band[kAttack].value, band[kRelease].value, band[kThreshold].value,
+                                        band[kRatio].value, makeup);
             compressors[c][k].setAutoGain(autoGain);
         }
     }
+    for (int c = 0; c < 2; ++c) {
+        if (precise)
+            preciseCrossovers[c].setFrequencies(f1, f2, f3);
+        else
+            crossovers[c].setFrequencies(f1, f2, f3);
+    }
+    return glides[kGlideOutputGain].linearGain();
+}
+
+void MultibandComp::updateAudioModulesWithParamValues() {
+    float targets[kNumGlides];
+    readTargets(targets);
+    for (int i = 0; i < kNumGlides; ++i) glides[i].moveTo(targets[i], 0);
+    glidesSettled = true;
+    applyGlides();
 }
 
 void MultibandComp::processAudio(const float* const* inputs, float** outputs, int frames, TimeInfo) {
     bool solo[kNumBands];
     for (int k = 0; k < kNumBands; ++k) solo[k] = readBoolParamValue(kSoloLow + k);
-    const float outGain = gainFromDecibels(readFloatParamValue(kOutputGain));
-    updateAudioModulesWithParamValues();
+    // Settings glide to new values; right after a reset they are taken at once, and settings that
+    // stand still take the direct path below, exactly as without glides.
+    float targets[kNumGlides];
+    readTargets(targets);
+    bool wasMoving = false;
+    for (const Glide& g : glides) wasMoving = wasMoving || g.remaining > 0;
+    bool moving = false;
+    for (int i = 0; i < kNumGlides; ++i) {
+        if (!glidesSettled || !(targets[i] == glides[i].target))
+            glides[i].moveTo(targets[i], glidesSettled ? glideSteps : 0);
+        moving = moving || glides[i].remaining > 0;
+    }
+    glidesSettled = true;
+    if (!wasMoving) glideFramesLeft = 0;  // a glide from rest takes its first step at once
 
     assert(frames <= kMaxFrames && "the client cuts blocks to maxFramesInProcess()");
     int nch = numInputChannels < numOutputChannels ? numInputChannels : numOutputChannels;
     if (nch > 2) nch = 2;
     if (frames > 0) {
-        if (nch == 2) {
-            processFrames<2>(inputs, outputs, frames, solo, outGain);
-        } else if (nch == 1) {
-            processFrames<1>(inputs, outputs, frames, solo, outGain);
-        }
+        if (moving)
+            processGliding(inputs, outputs, frames, solo, nch);
+        else
+            processBlock(inputs, outputs, frames, solo, applyGlides(), nch);
         for (int c = nch; c < numOutputChannels; ++c) std::memset(outputs[c], 0, sizeof(float) * frames);
         recoverNonFiniteState();
+    } else {
+        applyGlides();
     }
     sendLevelsToEditor();
 }
 
+void MultibandComp::processBlock(const float* const* inputs, float** outputs, int frames,
+                                 const bool solo[kNumBands], float outGain, int channels) {
+    if (channels == 2 && precise) processFrames<2, true>(inputs, outputs, frames, solo, outGain);
+    if (channels == 2 && !precise) processFrames<2, false>(inputs, outputs, frames, solo, outGain);
+    if (channels == 1 && precise) processFrames<1, true>(inputs, outputs, frames, solo, outGain);
+    if (channels == 1 && !precise) processFrames<1, false>(inputs, outputs, frames, solo, outGain);
+}
+
+void MultibandComp::processGliding(const float* const* inputs, float** outputs, int frames,
+                                   const bool solo[kNumBands], int channels) {
+    // The steps run on the sample clock, not on the block edges, so that the output does not
+    // depend on how the host cuts its blocks.
+    for (int done = 0; done < frames;) {
+        if (glideFramesLeft == 0) {
+            for (Glide& g : glides) g.advance();
+            glideFramesLeft = kGlideStepFrames;
+        }
+        const int n = frames - done < glideFramesLeft ? frames - done : glideFramesLeft;
+        const float outGain = applyGlides();
+        const float* ins[2] = {inputs[0] + done, channels == 2 ? inputs[1] + done : nullptr};
+        float* outs[2] = {outputs[0] + done, channels == 2 ? outputs[1] + done : nullptr};
+        processBlock(ins, outs, n, solo, outGain, channels);
+        glideFramesLeft -= n;
+        done += n;
+    }
+}
+
+void MultibandComp::splitPrecise(float x, int channel, float band[kNumBands]) {
+    double bands[kNumBands];
+    preciseCrossovers[channel].process(static_cast<double>(x), bands);
+    for (int k = 0; k < kNumBands; ++k) band[k] = static_cast<float>(bands[k]);
+}
+
 #if DSP_SSE2
-template <int kChannels>
+template <int kChannels, bool kPrecise>
 void MultibandComp::processFrames(const float* const* inputs, float** outputs, int frames,
                                   const bool solo[kNumBands], float outGain) {
     const bool anySolo = solo[0] || solo[1] || solo[2] || solo[3];
@@ -264,7 +363,14 @@ void MultibandComp::processFrames(const float* const* inputs, float** outputs, i
     float result[kChannels][kMaxFrames];
     for (int i = 0; i < frames; ++i) {
         __m128 band0, band1;
-        split.step(inputs[0][i], kChannels == 2 ? inputs[1][i] : 0.0f, band0, band1);
+        if constexpr (kPrecise) {
+            alignas(16) float b[2][kNumBands] = {};
+            for (int c = 0; c < kChannels; ++c) splitPrecise(inputs[c][i], c, b[c]);
+            band0 = _mm_load_ps(b[0]);
+            band1 = _mm_load_ps(b[1]);
+        } else {
+            split.step(inputs[0][i], kChannels == 2 ? inputs[1][i] : 0.0f, band0, band1);
+        }
         // Channel 1 sees channel 2's envelopes of the previous sample, channel 2 those of this one.
         const __m128 y0 = Compressor::processLanes(bands0, band0, bands1.envelope);
         __m128 inputSum = _mm_add_ps(_mm_setzero_ps(), band0);
@@ -285,7 +391,7 @@ void MultibandComp::processFrames(const float* const* inputs, float** outputs, i
             result[c][i] = mixBands(y, solo, anySolo) * outGain;
         }
     }
-    split.store();
+    if constexpr (!kPrecise) split.store();
     Compressor::storeLanes(bands0, compressors[0]);
     if constexpr (kChannels == 2) Compressor::storeLanes(bands1, compressors[1]);
     inMeters.store(inputMeters);
@@ -294,7 +400,7 @@ void MultibandComp::processFrames(const float* const* inputs, float** outputs, i
 }
 #else
 // The reference: the objects' own per-sample functions, channel 1 before channel 2.
-template <int kChannels>
+template <int kChannels, bool kPrecise>
 void MultibandComp::processFrames(const float* const* inputs, float** outputs, int frames,
                                   const bool solo[kNumBands], float outGain) {
     const bool anySolo = solo[0] || solo[1] || solo[2] || solo[3];
@@ -305,7 +411,10 @@ void MultibandComp::processFrames(const float* const* inputs, float** outputs, i
         float outputSum[kNumBands] = {0, 0, 0, 0};
         for (int c = 0; c < kChannels; ++c) {
             float band[kNumBands], y[kNumBands];
-            crossovers[c].process(inputs[c][i], band);
+            if constexpr (kPrecise)
+                splitPrecise(inputs[c][i], c, band);
+            else
+                crossovers[c].process(inputs[c][i], band);
             for (int k = 0; k < kNumBands; ++k) {
                 y[k] = compressors[c][k].process(band[k]);
                 inputSum[k] = inputSum[k] + band[k];
@@ -323,7 +432,7 @@ void MultibandComp::recoverNonFiniteState() {
     // One cheap test for the whole plug-in; the per-object clean-up runs only after a fault.
     bool finite = true;
     for (int c = 0; c < 2; ++c) {
-        finite = finite && crossovers[c].hasFiniteState();
+        finite = finite && crossovers[c].hasFiniteState() && preciseCrossovers[c].hasFiniteState();
         for (int k = 0; k < kNumBands; ++k) finite = finite && compressors[c][k].hasFiniteState();
     }
     for (int k = 0; k < kNumBands; ++k)
@@ -333,6 +442,7 @@ void MultibandComp::recoverNonFiniteState() {
 
     for (int c = 0; c < 2; ++c) {
         crossovers[c].clearNonFiniteState();
+        preciseCrossovers[c].clearNonFiniteState();
         for (int k = 0; k < kNumBands; ++k) compressors[c][k].clearNonFiniteState();
     }
     for (int k = 0; k < kNumBands; ++k) {

@@ -87,9 +87,12 @@ public:
     bool hasFiniteState() const {
         return (envelope * 0 + inputLevel->getEnvelope() * 0 + outputLevel->getEnvelope() * 0) == 0;
     }
-    // [audio thread] Clears whichever of the envelope and the two followers is infinite or NaN.
+    // [audio thread] Clears whichever of the envelope and the two followers is infinite or NaN. A
+    // linked envelope restarts from the partner's when that one is finite, so that the pair's
+    // detected level does not fall by half and the partner's gain reduction holds.
     void clearNonFiniteState() {
-        if (!std::isfinite(envelope)) envelope = 0;
+        if (!std::isfinite(envelope))
+            envelope = partner && std::isfinite(partner->envelope) ? partner->envelope : 0;
         if (!std::isfinite(inputLevel->getEnvelope())) inputLevel->reset();
         if (!std::isfinite(outputLevel->getEnvelope())) outputLevel->reset();
     }
@@ -130,10 +133,13 @@ private:
         const T c = dsp::selectIfGreater(r, envelope, attackCoef, releaseCoef);
         envelope = (envelope - r) * c + r;
     }
-    // The amplitude whose 20 log10 is the detected level, exactly as detectorVal() forms it.
+    // The amplitude whose 20 log10 is the detected level, exactly as detectorVal() forms it. A
+    // partner whose envelope is infinite or NaN (a non-finite sample on the other channel) is
+    // ignored: this channel's own envelope takes its place, so its gain reduction stays.
     double detectorAmplitude() const {
-        if (partner) return static_cast<double>(envelope + partner->envelope) * 0.5;
-        return static_cast<double>(envelope);
+        if (!partner) return static_cast<double>(envelope);
+        const T other = partner->envelope - partner->envelope == 0 ? partner->envelope : envelope;
+        return static_cast<double>(envelope + other) * 0.5;
     }
     // Gain reduction in dB for a detected level: negative above the threshold, 0 otherwise.
     T reductionFor(T level) const {
@@ -329,8 +335,12 @@ __m128 TolvaCompressor<T>::processLanes(Lanes& s, __m128 x,
     l4::follow(s.inEnvelope, r, s.inAttackCoef, s.inReleaseCoef);
     const __m128 c = l4::selectIfGreater(r, s.envelope, s.attackCoef, s.releaseCoef);
     s.envelope = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(s.envelope, r), c), r);
-    // detectorAmplitude of linked compressors: the float sum, then half of it in double.
-    const __m128 sum = _mm_add_ps(s.envelope, partnerEnvelope);
+    // detectorAmplitude of linked compressors: the float sum, then half of it in double; a
+    // non-finite partner envelope is replaced by the lane's own.
+    const __m128 partnerFinite = _mm_cmpeq_ps(_mm_sub_ps(partnerEnvelope, partnerEnvelope), _mm_setzero_ps());
+    const __m128 other =
+        _mm_or_ps(_mm_and_ps(partnerFinite, partnerEnvelope), _mm_andnot_ps(partnerFinite, s.envelope));
+    const __m128 sum = _mm_add_ps(s.envelope, other);
     const __m128d half = _mm_set1_pd(0.5);
     const __m128d ampLow = _mm_mul_pd(_mm_cvtps_pd(sum), half);
     const __m128d ampHigh = _mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(sum, sum)), half);

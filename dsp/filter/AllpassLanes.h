@@ -12,39 +12,42 @@ namespace dsp {
 struct AllpassLanes {
     __m128 a1, a2, b0, b1, b2;
     __m128 w, s1, s2, y;
+    __m128 x1, x2, y2;
 
     // [audio thread] Copies the coefficients and state of sections[0..3] into the lanes.
     explicit AllpassLanes(const Allpass<float>* const sections[4]) {
-        alignas(16) float v[9][4];
+        alignas(16) float v[12][4];
         for (int k = 0; k < 4; ++k) {
             Allpass<float>::Snapshot s{};
             if (sections[k]) s = sections[k]->snapshot();
-            const float values[9] = {s.a1, s.a2, s.b0, s.b1, s.b2, s.w, s.s1, s.s2, s.y};
-            for (int j = 0; j < 9; ++j) v[j][k] = values[j];
+            const float values[12] = {s.a1, s.a2, s.b0, s.b1, s.b2, s.w, s.s1, s.s2, s.y, s.x1, s.x2, s.y2};
+            for (int j = 0; j < 12; ++j) v[j][k] = values[j];
         }
-        __m128* const fields[9] = {&a1, &a2, &b0, &b1, &b2, &w, &s1, &s2, &y};
-        for (int j = 0; j < 9; ++j) *fields[j] = _mm_load_ps(v[j]);
+        __m128* const fields[12] = {&a1, &a2, &b0, &b1, &b2, &w, &s1, &s2, &y, &x1, &x2, &y2};
+        for (int j = 0; j < 12; ++j) *fields[j] = _mm_load_ps(v[j]);
     }
 
     // [audio thread] Puts the state back into the sections the lanes were loaded from.
     void store(Allpass<float>* const sections[4]) const {
-        alignas(16) float v[4][4];
-        _mm_store_ps(v[0], w);
-        _mm_store_ps(v[1], s1);
-        _mm_store_ps(v[2], s2);
-        _mm_store_ps(v[3], y);
+        alignas(16) float v[7][4];
+        const __m128 fields[7] = {w, s1, s2, y, x1, x2, y2};
+        for (int j = 0; j < 7; ++j) _mm_store_ps(v[j], fields[j]);
         for (int k = 0; k < 4; ++k)
-            if (sections[k]) sections[k]->setState(v[0][k], v[1][k], v[2][k], v[3][k]);
+            if (sections[k])
+                sections[k]->setState(v[0][k], v[1][k], v[2][k], v[3][k], v[4][k], v[5][k], v[6][k]);
     }
 
     // [audio thread] One sample in every lane.
     __m128 step(__m128 x) {
+        y2 = y;
         w = _mm_sub_ps(x, _mm_mul_ps(a1, s1));
         w = _mm_sub_ps(w, _mm_mul_ps(a2, s2));
         y = _mm_add_ps(_mm_mul_ps(b0, w), _mm_mul_ps(b1, s1));
         y = _mm_add_ps(_mm_mul_ps(b2, s2), y);
         s2 = s1;
         s1 = w;
+        x2 = x1;
+        x1 = x;
         return y;
     }
 };

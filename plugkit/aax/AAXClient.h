@@ -161,11 +161,11 @@ public:
 private:
     // [audio thread] Parts of renderAudio: the host's MIDI packets into the client's queue, the
     // transport's tempo, play state and position, and the block rendered through the scratch buffers
-    // in slices of at most kMaxBlockFrames (or copied through when bypassed).
+    // in slices of at most kMaxBlockFrames (the client itself crossfades to the input when bypassed).
     void queueMidi(sdk::ContextField const* context) noexcept;
     client::TimeInfo readTransport() noexcept;
     void renderSlices(float* const* hostInputs, float* const* hostOutputs, int numInputs, int numOutputs,
-                      int frames, bool bypassed, client::TimeInfo timeInfo) noexcept;
+                      int frames, client::TimeInfo timeInfo) noexcept;
 
     static constexpr int kMasterBypass = -1;  // resolveID result for "MasterBypassID"
     static constexpr int kInvalidID = -2;     // resolveID result for an unknown identifier

@@ -66,9 +66,9 @@ void AAXClient::renderWithHost(sdk::ContextField const* context) noexcept {
         lastSampleRate_ = sampleRate;
     }
     if (client_->info().takesMidi) queueMidi(context);
-    const bool bypassed = isBypassed();
-    renderSlices(hostInputs, hostOutputs, numInputs, numOutputs, frames, bypassed,
-                 bypassed ? client::TimeInfo{} : readTransport());
+    // Master Bypass drives the client's own bypass, which crossfades and keeps the plug-in running.
+    client_->setBypass(isBypassed());
+    renderSlices(hostInputs, hostOutputs, numInputs, numOutputs, frames, readTransport());
 }
 
 void AAXClient::queueMidi(sdk::ContextField const* context) noexcept {
@@ -99,7 +99,7 @@ client::TimeInfo AAXClient::readTransport() noexcept {
 }
 
 void AAXClient::renderSlices(float* const* hostInputs, float* const* hostOutputs, int numInputs,
-                             int numOutputs, int frames, bool bypassed, client::TimeInfo timeInfo) noexcept {
+                             int numOutputs, int frames, client::TimeInfo timeInfo) noexcept {
     inputPointers_.resize(static_cast<std::size_t>(numInputs));
     outputPointers_.resize(static_cast<std::size_t>(numOutputs));
     // The client renders into scratch buffers, not into the host's: a host may hand the same buffer
@@ -114,15 +114,9 @@ void AAXClient::renderSlices(float* const* hostInputs, float* const* hostOutputs
         for (int c = 0; c < numOutputs; ++c)
             outputPointers_[c] = scratch + static_cast<std::size_t>(c) * kMaxBlockFrames;
 
-        if (bypassed) {
-            const int copied = numInputs < numOutputs ? numInputs : numOutputs;
-            for (int c = 0; c < copied; ++c) std::memcpy(outputPointers_[c], inputPointers_[c], bytes);
-            for (int c = copied; c < numOutputs; ++c) std::memset(outputPointers_[c], 0, bytes);
-        } else {
-            client::TimeInfo sliceInfo = timeInfo;
-            sliceInfo.samplePosition += done;
-            client_->processAudioFromHost(inputPointers_.data(), outputPointers_.data(), n, sliceInfo);
-        }
+        client::TimeInfo sliceInfo = timeInfo;
+        sliceInfo.samplePosition += done;
+        client_->processAudioFromHost(inputPointers_.data(), outputPointers_.data(), n, sliceInfo);
 
         for (int c = 0; c < numOutputs; ++c) std::memcpy(hostOutputs[c] + done, outputPointers_[c], bytes);
     }

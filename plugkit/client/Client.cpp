@@ -2,7 +2,9 @@
 
 #include <cassert>
 #include <cstdlib>
+#include <cstring>
 
+#include "plugkit/core/FPControl.h"
 #include "plugkit/core/Fatal.h"
 
 namespace plugkit::client {
@@ -17,6 +19,13 @@ void destroyFreePolymorphic(T* object) noexcept {
     void* block = dynamic_cast<void*>(object);
     object->~T();
     std::free(block);
+}
+
+// mix moved by step towards target (0 or 1), landing on it exactly.
+float moveTowards(float mix, float target, float step) {
+    if (target > mix) return mix + step < target ? mix + step : target;
+    if (target < mix) return mix - step > target ? mix - step : target;
+    return target;
 }
 
 }  // namespace
@@ -44,6 +53,7 @@ void Client::initialize() {
     }
     frameCounter_ = 0;
     heapCount_ = 0;
+    dry_.resize(static_cast<std::size_t>(kMaxChannels) * kDryFrames);
 }
 
 Client::~Client() {
@@ -123,6 +133,9 @@ void Client::processAudioFromHost(const float* const* inputs, float* const* outp
     // the plug-in: fail loudly on the first block instead of processing the wrong samples.
     if (numInputs_ < 0) core::fatalError("processAudioFromHost called before resetFromHost");
     if (frames <= 0) return;
+    // Flush-to-zero and denormals-are-zero whatever mode the caller runs in: decaying filter and
+    // envelope states would otherwise sink into subnormals after silence and slow everything down.
+    core::FPStateGuard fpState;
     assert((inputs || numInputs_ == 0) && (outputs || numOutputs_ == 0));
     // processAudio takes writable output pointer arrays; the frame's own copies are the ones it gets.
     const float* ins[kMaxChannels];
@@ -130,6 +143,13 @@ void Client::processAudioFromHost(const float* const* inputs, float* const* outp
     for (int c = 0; c < numInputs_; ++c) ins[c] = inputs[c];
     for (int c = 0; c < numOutputs_; ++c) outs[c] = outputs[c];
     const int limit = frameLimit_ > 0 ? frameLimit_ : frames;
+    const float target = bypassRequested_.load(std::memory_order_relaxed) ? 1.0f : 0.0f;
+    if (!audioSinceReset_) bypassMix_ = target;
+    audioSinceReset_ = true;
+    if (bypassMix_ != 0.0f || target != 0.0f) {
+        processWithBypass(ins, outs, frames, limit, info);
+        return;
+    }
     for (int done = 0; done < frames; done += limit) {
         const int n = frames - done < limit ? frames - done : limit;
         processAudio(ins, outs, n, info);
@@ -141,12 +161,71 @@ void Client::processAudioFromHost(const float* const* inputs, float* const* outp
     }
 }
 
+void Client::processWithBypass(const float** ins, float** outs, int frames, int limit, TimeInfo info) {
+    const int copied = numInputs_ < numOutputs_ ? numInputs_ : numOutputs_;
+    const int chunk = limit < kDryFrames ? limit : kDryFrames;
+    for (int done = 0; done < frames; done += chunk) {
+        const int n = frames - done < chunk ? frames - done : chunk;
+        for (int c = 0; c < copied; ++c) {
+            float* dry = dry_.data() + static_cast<std::size_t>(c) * kDryFrames;
+            if (ins[c])
+                std::memcpy(dry, ins[c], sizeof(float) * static_cast<std::size_t>(n));
+            else
+                std::memset(dry, 0, sizeof(float) * static_cast<std::size_t>(n));
+        }
+        processAudio(ins, outs, n, info);
+        mixBypass(outs, n);
+        for (int c = 0; c < numInputs_; ++c)
+            if (ins[c]) ins[c] += n;
+        for (int c = 0; c < numOutputs_; ++c)
+            if (outs[c]) outs[c] += n;
+        info.samplePosition += n;
+    }
+}
+
+void Client::mixBypass(float** outs, int frames) {
+    const int copied = numInputs_ < numOutputs_ ? numInputs_ : numOutputs_;
+    const float target = bypassRequested_.load(std::memory_order_relaxed) ? 1.0f : 0.0f;
+    if (bypassMix_ == 1.0f && target == 1.0f) {
+        // Fully bypassed: the input exactly, whatever the processed output holds.
+        for (int c = 0; c < numOutputs_; ++c) {
+            if (!outs[c]) continue;
+            if (c < copied)
+                std::memcpy(outs[c], dry_.data() + static_cast<std::size_t>(c) * kDryFrames,
+                            sizeof(float) * static_cast<std::size_t>(frames));
+            else
+                std::memset(outs[c], 0, sizeof(float) * static_cast<std::size_t>(frames));
+        }
+        return;
+    }
+    const float start = bypassMix_;
+    for (int c = 0; c < numOutputs_; ++c) {
+        if (!outs[c]) continue;
+        const float* dry = c < copied ? dry_.data() + static_cast<std::size_t>(c) * kDryFrames : nullptr;
+        float mix = start;
+        for (int i = 0; i < frames; ++i) {
+            mix = moveTowards(mix, target, bypassStep_);
+            if (mix == 1.0f) {  // landed: the input exactly, as when fully bypassed
+                outs[c][i] = dry ? dry[i] : 0.0f;
+                continue;
+            }
+            const float wet = outs[c][i] * (1.0f - mix);
+            outs[c][i] = dry && mix != 0.0f ? wet + dry[i] * mix : wet;
+        }
+        bypassMix_ = mix;
+    }
+    if (numOutputs_ == 0) bypassMix_ = moveTowards(start, target, bypassStep_ * static_cast<float>(frames));
+}
+
 void Client::resetFromHost(double sampleRate, int maxFrames, int numInputs, int numOutputs) {
     frameCounter_ = 0;
     heapCount_ = 0;
     assert(numInputs <= kMaxChannels && numOutputs <= kMaxChannels);
     numInputs_ = numInputs < 0 ? 0 : numInputs > kMaxChannels ? kMaxChannels : numInputs;
     numOutputs_ = numOutputs < 0 ? 0 : numOutputs > kMaxChannels ? kMaxChannels : numOutputs;
+    audioSinceReset_ = false;
+    const double fadeFrames = kBypassFadeSeconds * sampleRate;
+    bypassStep_ = fadeFrames > 1.0 ? static_cast<float>(1.0 / fadeFrames) : 1.0f;
     const int m = (frameLimit_ != 0 && maxFrames >= frameLimit_) ? frameLimit_ : maxFrames;
     reset(sampleRate, m, numInputs, numOutputs);
 }

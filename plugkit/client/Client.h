@@ -68,10 +68,13 @@ public:
     // processAudio for each. The arrays hold at least the channel counts of the last resetFromHost;
     // the sub-blocks get pointer arrays of their own, the caller's are never changed. Processing
     // before the first resetFromHost is a caller error and stops the process with a message.
+    // Runs with flush-to-zero and denormals-are-zero whatever the caller's floating-point mode (the
+    // caller's mode is restored on return), and applies the bypass (see setBypass).
     virtual void processAudioFromHost(const float* const* inputs, float* const* outputs, int frames,
                                       TimeInfo info);
     // [audio thread] Clears the MIDI queue, sets the channel counts processAudioFromHost relies on
-    // (at most kMaxChannels each) and calls reset with min(maxFrames, frame limit).
+    // (at most kMaxChannels each) and calls reset with min(maxFrames, frame limit). The bypass
+    // state in force is taken as it is, without a crossfade, by the next block.
     virtual void resetFromHost(double sampleRate, int maxFrames, int numInputs, int numOutputs);
     // [host thread, from initialize] The parameters (each from core::mallocNew), index = position.
     virtual core::Vec<Parameter*> buildParameters();
@@ -106,6 +109,19 @@ public:
     float readFloatParamValue(int index) const;
     bool readBoolParamValue(int index) const;
 
+    // --- Bypass ----------------------------------------------------------------------------------
+
+    // Length of the crossfade between the processed signal and the input when the bypass changes.
+    static constexpr double kBypassFadeSeconds = 0.02;
+    // [audio thread] Engages or releases the bypass; may also be called from any other thread (one
+    // atomic store). processAudio keeps running while bypassed, so that the states follow the signal
+    // and the return is seamless; the output crossfades to the input (input channel c to output c,
+    // outputs without an input silent) over kBypassFadeSeconds. The first block after a reset takes
+    // the requested state at once, so a file processed bypassed from the start is its input exactly.
+    void setBypass(bool bypassed) noexcept { bypassRequested_.store(bypassed, std::memory_order_relaxed); }
+    // [any thread] The requested state (the output may still be fading towards it).
+    bool isBypassRequested() const noexcept { return bypassRequested_.load(std::memory_order_relaxed); }
+
     // [host thread] A preset named "Default" with every parameter's default normalized value.
     Preset* makeDefaultPreset() const;
 
@@ -131,6 +147,15 @@ public:
     bool popMIDI(MidiMessage& out) noexcept;
 
 private:
+    // Frames of the dry copy kept per channel while the bypass is engaged or fading.
+    static constexpr int kDryFrames = 256;
+    // The sub-blocks of processAudioFromHost while the bypass is engaged or fading: the input is
+    // copied first (outputs may alias inputs), then mixed with the processed output.
+    void processWithBypass(const float** ins, float** outs, int frames, int limit, TimeInfo info);
+    // Output channel c from the dry copy (silence when the input channel does not exist) mixed with
+    // the processed output, the mix moving one step per frame towards the requested state.
+    void mixBypass(float** outs, int frames);
+
     IGraphics* editor_ = nullptr;
     std::atomic<uint8_t> editorFree_{0};
     IHostCommand* hostCommand_ = nullptr;
@@ -147,6 +172,11 @@ private:
     int32_t frameCounter_ = 0;
     int heapCount_ = 0;
     MidiMessage heap_[kMidiQueueCapacity + 1];  // 1-based binary min-heap on offset
+    std::atomic<bool> bypassRequested_{false};
+    bool audioSinceReset_ = false;
+    float bypassMix_ = 0;   // 0: processed output, 1: input
+    float bypassStep_ = 1;  // change of bypassMix_ per frame while fading
+    core::Vec<float> dry_;  // kMaxChannels channels of kDryFrames, allocated in initialize
 };
 
 }  // namespace plugkit::client

@@ -34,9 +34,6 @@ LV2Plugin::LV2Plugin(client::Client* client, PortLayout ports, double sampleRate
                      const LV2_Feature* const* features)
     : client_(client), ports_(ports), sampleRate_(sampleRate), lastEnabledBits_(kNeverSeen) {
     latency_ = static_cast<float>(client_->latencySamples(sampleRate_));
-    const double fade = std::round(kFadeSeconds * sampleRate_);
-    fadeFrames_ = fade < 1.0 ? 1 : (fade > 1e6 ? 1000000 : static_cast<int>(fade));
-    fadePosition_ = fadeFrames_;
     map_ = static_cast<LV2_URID_Map*>(const_cast<void*>(findFeature(features, LV2_URID__map)));
     if (map_ && map_->map) {
         stateKey_ = map_->map(map_->handle, stateKey);
@@ -94,17 +91,16 @@ void LV2Plugin::applyControlPorts() noexcept {
 void LV2Plugin::readEnabledPort() noexcept {
     if (!enabledPort_) {
         bypassed_ = false;
-        return;
+    } else {
+        const float v = *enabledPort_;
+        const std::uint32_t bits = bitsOf(v);
+        if (bits != lastEnabledBits_) {
+            lastEnabledBits_ = bits;
+            if (!std::isnan(v)) bypassed_ = !(v >= 0.5f);
+        }
     }
-    const float v = *enabledPort_;
-    const std::uint32_t bits = bitsOf(v);
-    if (bits == lastEnabledBits_) return;
-    const bool first = lastEnabledBits_ == kNeverSeen;
-    lastEnabledBits_ = bits;
-    if (std::isnan(v)) return;
-    bypassed_ = !(v >= 0.5f);
-    // The first value is where the instance starts, without a fade.
-    if (first) fadePosition_ = bypassed_ ? 0 : fadeFrames_;
+    // The client crossfades a change, and takes the state at once in the first block after a reset.
+    client_->setBypass(bypassed_);
 }
 
 void LV2Plugin::run(std::uint32_t frames) noexcept {
@@ -120,13 +116,7 @@ void LV2Plugin::run(std::uint32_t frames) noexcept {
     while (done < frames) {
         const std::uint32_t left = frames - done;
         const int n = left < static_cast<std::uint32_t>(kSliceFrames) ? static_cast<int>(left) : kSliceFrames;
-        const int target = bypassed_ ? 0 : fadeFrames_;
-        if (fadePosition_ != target)
-            fadeSlice(done, n, target);
-        else if (bypassed_)
-            bypassSlice(done, n);
-        else
-            processSlice(done, n);
+        processSlice(done, n);
         done += static_cast<std::uint32_t>(n);
     }
 }
@@ -144,18 +134,6 @@ void LV2Plugin::processSlice(std::uint32_t offset, int frames) noexcept {
     client_->processAudioFromHost(inputPointers_.data(), outputPointers_.data(), frames, info);
 }
 
-void LV2Plugin::bypassSlice(std::uint32_t offset, int frames) noexcept {
-    // Output c carries input c; outputs without an input are silent, as they are when processing.
-    // memmove: an output may be its input.
-    const std::size_t bytes = static_cast<std::size_t>(frames) * sizeof(float);
-    for (std::size_t c = 0; c < audioOut_.size(); ++c) {
-        if (c < audioIn_.size())
-            std::memmove(audioOut_[c] + offset, audioIn_[c] + offset, bytes);
-        else
-            std::memset(audioOut_[c] + offset, 0, bytes);
-    }
-}
-
 void LV2Plugin::takePendingControlPorts() noexcept {
     for (std::size_t i = 0; i < controls_.size(); ++i) {
         if (!controls_[i]) continue;
@@ -163,28 +141,6 @@ void LV2Plugin::takePendingControlPorts() noexcept {
         std::atomic_ref<std::uint32_t> last(lastControlBits_[i]);
         if (bitsOf(v) == last.load(std::memory_order_relaxed) || std::isnan(v)) continue;
         client_->param(static_cast<int>(i))->storePlainFromAudio(static_cast<double>(v));
-    }
-}
-
-void LV2Plugin::fadeSlice(std::uint32_t offset, int frames, int target) noexcept {
-    // The processed signal and the input are mixed with a linear gain that moves one step per frame
-    // towards the target; frames at either end take the pure signal, so a finished fade leaves the
-    // output exactly as processing or bypassing gives it.
-    processSlice(offset, frames);
-    const int step = target > fadePosition_ ? 1 : -1;
-    const float scale = 1.0f / static_cast<float>(fadeFrames_);
-    const std::size_t inputs = audioIn_.size();
-    for (int i = 0; i < frames; ++i) {
-        if (fadePosition_ != target) fadePosition_ += step;
-        const float wet = static_cast<float>(fadePosition_) * scale;
-        for (std::size_t c = 0; c < audioOut_.size(); ++c) {
-            float* out = audioOut_[c] + offset + static_cast<std::uint32_t>(i);
-            const float dry = c < inputs ? inputCopy_[c * kSliceFrames + static_cast<std::size_t>(i)] : 0.0f;
-            if (fadePosition_ == 0)
-                *out = dry;
-            else if (fadePosition_ < fadeFrames_)
-                *out = dry + wet * (*out - dry);
-        }
     }
 }
 

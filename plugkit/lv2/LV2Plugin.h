@@ -17,10 +17,11 @@ namespace plugkit::lv2 {
 // One LV2 instance around one plug-in client. Control ports are the host's word on the parameters:
 // run() stores a port's value into its parameter whenever the port changed since the last run
 // (NaN ignored, other values clamped to the parameter's range), so a state restored between runs
-// is kept until the host moves a port. The enabled port bypasses: output c carries input c (an
-// output without an input is silent, as when processing), with a cross-fade of kFadeSeconds when
-// the port switches after the first run. The latency port reports the client's latency; the state
-// is the client's state chunk under one key.
+// is kept until the host moves a port. The enabled port drives the client's own bypass (see
+// client::Client::setBypass): output c carries input c (an output without an input is silent, as when
+// processing), crossfaded when the port switches; the first run after activation takes the port's
+// value at once. The latency port reports the client's latency; the state is the client's state
+// chunk under one key.
 //
 // Threads: the constructor, activate, deactivate and restore run in LV2's instantiation class
 // (never concurrently with run); save may run concurrently with run; connectPort and run on the
@@ -30,8 +31,6 @@ public:
     // Host blocks are processed in slices of at most this many frames through the input copy,
     // which makes in-place processing (an output buffer that is an input buffer) safe.
     static constexpr int kSliceFrames = 1024;
-    // Length of the cross-fade when the enabled port switches.
-    static constexpr double kFadeSeconds = 0.01;
 
     // [host thread] Takes ownership of client and resets it for this layout and rate, so that no run
     // can reach a client that was never reset. stateKey is the URI of the state property (copied).
@@ -60,15 +59,13 @@ public:
     // [any thread]
     client::Client* pluginClient() const { return client_; }
     const PortLayout& ports() const { return ports_; }
-    bool isBypassed() const { return bypassed_; }
+    bool isBypassed() const { return bypassed_; }  // the enabled port's last valid value, inverted
 
 private:
     void applyControlPorts() noexcept;
     void readEnabledPort() noexcept;
     void takePendingControlPorts() noexcept;
     void processSlice(std::uint32_t offset, int frames) noexcept;
-    void bypassSlice(std::uint32_t offset, int frames) noexcept;
-    void fadeSlice(std::uint32_t offset, int frames, int target) noexcept;
 
     client::Client* client_;
     PortLayout ports_;
@@ -78,8 +75,6 @@ private:
     LV2_URID stateKey_ = 0;
     LV2_URID chunkType_ = 0;
     bool bypassed_ = false;
-    int fadeFrames_ = 1;
-    int fadePosition_ = 1;  // 0 bypassed .. fadeFrames_ processed
     std::uint32_t lastEnabledBits_;
     core::Vec<const float*> controls_;  // parameter ports
     // Value of each port at the last run, as bits; written by run(), read by save() (atomic_ref).

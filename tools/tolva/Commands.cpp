@@ -3,6 +3,7 @@
 #include <limits.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include "host/WavFile.h"
 #include "plugkit/aax/sdk/AAXEntryPoints.h"
 #include "tools/tolva/Report.h"
+#include "tools/tolva/Timeline.h"
 
 namespace tolva {
 
@@ -227,6 +229,66 @@ int applySettings(const Options& options, const host::PluginLibrary& lib, host::
     return kExitOk;
 }
 
+namespace {
+
+// Renders one host block of n frames starting at sample position, cut where the timeline changes
+// something so that each change lands on its sample.
+void renderBlock(host::PluginInstance& instance, Timeline& timeline, const std::vector<float*>& in,
+                 const std::vector<float*>& out, int64_t position, int64_t n) {
+    std::vector<const float*> ins(in.size());
+    std::vector<float*> outs(out.size());
+    for (int64_t offset = 0; offset < n;) {
+        timeline.apply(position + offset, offset == 0, instance);
+        const int64_t next = std::min(n, timeline.nextAfter(position + offset) - position);
+        for (std::size_t c = 0; c < in.size(); ++c) ins[c] = in[c] + offset;
+        for (std::size_t c = 0; c < out.size(); ++c) outs[c] = out[c] + offset;
+        instance.render(ins.data(), outs.data(), next - offset);
+        offset = next;
+    }
+}
+
+// What stream() went through: frames, wall-clock seconds and the levels on both sides.
+struct Streamed {
+    int64_t frames = 0;
+    double wall = 0;
+    LevelMeter inLevel, outLevel;
+};
+
+// Runs the whole input through the instance in host blocks of options.block frames into the writer,
+// with the timeline's changes. Returns kExitOk or the exit code of the failure it reported.
+int stream(host::WavReader& reader, host::WavWriter& writer, host::PluginInstance& instance,
+           Timeline& timeline, const Options& options, Streamed& out) {
+    std::string error;
+    const int block = options.block;
+    const std::size_t inputs = static_cast<std::size_t>(reader.channels());
+    const std::size_t outputs = static_cast<std::size_t>(instance.outputs());
+    std::vector<std::vector<float>> inBuf(inputs, std::vector<float>(block));
+    std::vector<std::vector<float>> outBuf(outputs, std::vector<float>(block));
+    std::vector<float*> inPtr, outPtr;
+    for (auto& b : inBuf) inPtr.push_back(b.data());
+    for (auto& b : outBuf) outPtr.push_back(b.data());
+
+    ProgressBar progress(reader.frames(), !options.quiet);
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        const int64_t n = reader.read(inPtr.data(), block, error);
+        if (n < 0) return fail(kExitInput, "unreadable input '" + options.positional[0] + "': " + error);
+        if (n == 0) break;
+        for (auto& b : outBuf) std::fill(b.begin(), b.end(), 0.0f);
+        renderBlock(instance, timeline, inPtr, outPtr, out.frames, n);
+        for (std::size_t c = 0; c < inputs; ++c) out.inLevel.add(inPtr[c], n);
+        for (std::size_t c = 0; c < outputs; ++c) out.outLevel.add(outPtr[c], n);
+        if (!writer.write(outPtr.data(), n, error)) return fail(kExitInput, error);
+        out.frames += n;
+        progress.update(out.frames);
+    }
+    out.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    progress.finish();
+    return kExitOk;
+}
+
+}  // namespace
+
 int runProcess(const Options& options) {
     const std::string& inPath = options.positional[0];
     const std::string& outPath = options.positional[1];
@@ -252,35 +314,16 @@ int runProcess(const Options& options) {
 
     if (const int settingsCode = applySettings(options, *lib, *instance); settingsCode != kExitOk)
         return settingsCode;
+    Timeline timeline;
+    if (!timeline.build(options, *lib, *instance, rate, error)) return fail(kExitInput, error);
 
     host::WavWriter writer;
     if (!writer.open(outPath, outputs, static_cast<int>(rate), error)) return fail(kExitInput, error);
 
-    const int block = options.block;
-    std::vector<std::vector<float>> inBuf(static_cast<std::size_t>(inputs), std::vector<float>(block));
-    std::vector<std::vector<float>> outBuf(static_cast<std::size_t>(outputs), std::vector<float>(block));
-    std::vector<float*> inPtr, outPtr;
-    for (auto& b : inBuf) inPtr.push_back(b.data());
-    for (auto& b : outBuf) outPtr.push_back(b.data());
-
-    LevelMeter inLevel, outLevel;
-    ProgressBar progress(reader.frames(), !options.quiet);
-    int64_t done = 0;
-    const auto start = std::chrono::steady_clock::now();
-    for (;;) {
-        const int64_t n = reader.read(inPtr.data(), block, error);
-        if (n < 0) return fail(kExitInput, "unreadable input '" + inPath + "': " + error);
-        if (n == 0) break;
-        for (auto& b : outBuf) std::fill(b.begin(), b.end(), 0.0f);
-        instance->render(inPtr.data(), outPtr.data(), n);
-        for (int c = 0; c < inputs; ++c) inLevel.add(inPtr[static_cast<std::size_t>(c)], n);
-        for (int c = 0; c < outputs; ++c) outLevel.add(outPtr[static_cast<std::size_t>(c)], n);
-        if (!writer.write(outPtr.data(), n, error)) return fail(kExitInput, error);
-        done += n;
-        progress.update(done);
-    }
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    progress.finish();
+    Streamed streamed;
+    if (const int streamCode = stream(reader, writer, *instance, timeline, options, streamed);
+        streamCode != kExitOk)
+        return streamCode;
 
     if (!options.stateOut.empty()) {
         std::vector<uint8_t> chunk;
@@ -295,8 +338,9 @@ int runProcess(const Options& options) {
     if (live != 0)
         std::fprintf(stderr, "tolva: warning: the plug-in reports %d live objects at unload\n", live);
     if (!options.quiet) {
-        const double seconds = static_cast<double>(done) / rate;
-        std::fprintf(stderr, "%s\n", summaryLine(seconds, wall, inLevel, outLevel).c_str());
+        const double seconds = static_cast<double>(streamed.frames) / rate;
+        std::fprintf(stderr, "%s\n",
+                     summaryLine(seconds, streamed.wall, streamed.inLevel, streamed.outLevel).c_str());
     }
     return kExitOk;
 }

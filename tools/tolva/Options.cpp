@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 namespace tolva {
 
@@ -27,6 +28,12 @@ const char* usageText() {
            "                            (repeatable, applied in order)\n"
            "  --block N                 host block size, 1..1024 (default 512)\n"
            "  --bypass                  engage Master Bypass\n"
+           "  --at SECONDS NAME=VALUE   during process, at that time: set a parameter through the\n"
+           "                            host's automation; NAME preset loads a factory preset,\n"
+           "                            NAME bypass takes on or off (repeatable)\n"
+           "  --ramp START END NAME=FROM:TO\n"
+           "                            automate a parameter linearly from FROM at START seconds to\n"
+           "                            TO at END seconds, one value per host block (repeatable)\n"
            "  --state-in FILE           restore the plug-in state from a chunk file\n"
            "  --state-out FILE          save the plug-in state chunk after processing\n"
            "  --seconds S               length of the demo mix (default 10); gui: close after S\n"
@@ -52,6 +59,75 @@ bool parseInt(const std::string& text, long lo, long hi, long& out) {
 }
 
 namespace {
+
+// A time in seconds: finite, 0 .. 86400.
+bool parseSeconds(const std::string& text, double& out) {
+    char* end = nullptr;
+    const double s = std::strtod(text.c_str(), &end);
+    if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(s) || s < 0.0 || s > 86400.0)
+        return false;
+    out = s;
+    return true;
+}
+
+bool parseNumber(const std::string& text, double& out) {
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(v)) return false;
+    out = v;
+    return true;
+}
+
+// --at SECONDS NAME=VALUE and --ramp START END NAME=FROM:TO, their values already taken.
+bool applyTimed(const std::string& name, const std::vector<std::string>& v, Options& out,
+                std::string& error) {
+    const auto eq = v.back().find('=');
+    if (eq == std::string::npos || eq == 0) {
+        error = "invalid " + name + " '" + v.back() +
+                "' (expected NAME=" + (name == "--at" ? "VALUE)" : "FROM:TO)");
+        return false;
+    }
+    const std::string param = v.back().substr(0, eq), value = v.back().substr(eq + 1);
+    if (name == "--at") {
+        TimedChange c;
+        if (!parseSeconds(v[0], c.seconds)) {
+            error = "invalid --at time '" + v[0] + "' (expected seconds, 0 or more)";
+            return false;
+        }
+        c.name = param;
+        c.value = value;
+        out.changes.push_back(c);
+        return true;
+    }
+    Ramp r;
+    const auto colon = value.find(':');
+    if (!parseSeconds(v[0], r.start) || !parseSeconds(v[1], r.end) || !(r.start < r.end)) {
+        error = "invalid --ramp times '" + v[0] + "' '" + v[1] + "' (expected START < END, in seconds)";
+        return false;
+    }
+    if (colon == std::string::npos || !parseNumber(value.substr(0, colon), r.from) ||
+        !parseNumber(value.substr(colon + 1), r.to)) {
+        error = "invalid --ramp values '" + value + "' (expected FROM:TO, plain numbers)";
+        return false;
+    }
+    r.name = param;
+    out.ramps.push_back(r);
+    return true;
+}
+
+// --at (two values) or --ramp (three) at argv[i]; i moves to the last value taken.
+bool takeTimed(int argc, const char* const* argv, int& i, Options& out, std::string& error) {
+    const std::string arg = argv[i];
+    const int count = arg == "--at" ? 2 : 3;
+    std::vector<std::string> values;
+    for (int k = 1; k <= count && i + k < argc && argv[i + k]; ++k) values.push_back(argv[i + k]);
+    if (static_cast<int>(values.size()) != count) {
+        error = "option " + arg + " needs " + std::to_string(count) + " values";
+        return false;
+    }
+    i += count;
+    return applyTimed(arg, values, out, error);
+}
 
 bool needsValue(const std::string& name) {
     return name == "--plugin" || name == "--outputs" || name == "--preset" || name == "--set" ||
@@ -167,6 +243,10 @@ bool parseOptions(int argc, const char* const* argv, Options& out, std::string& 
             }
             if (arg == "--quiet") {
                 out.quiet = true;
+                continue;
+            }
+            if (arg == "--at" || arg == "--ramp") {
+                if (!takeTimed(argc, argv, i, out, error)) return false;
                 continue;
             }
             std::string name = arg, value;

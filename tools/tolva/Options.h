@@ -6,6 +6,19 @@
 
 namespace tolva {
 
+// A change during playback: --at SECONDS NAME=VALUE (NAME may be "preset" or "bypass").
+struct TimedChange {
+    double seconds = 0;
+    std::string name, value;
+};
+
+// A linear automation ramp: --ramp START END NAME=FROM:TO (plain values).
+struct Ramp {
+    double start = 0, end = 0;
+    std::string name;
+    double from = 0, to = 0;
+};
+
 // The parsed command line of `tolva`.
 struct Options {
     std::string command;  // "info", "process", "presets", "demo-mix", "validate", "editor", "gui" or ""
@@ -17,6 +30,8 @@ struct Options {
     std::vector<std::pair<std::string, std::string>> sets;  // --set NAME=VALUE, in order
     int block = 512;                                        // --block N, 1..1024
     bool bypass = false;                                    // --bypass
+    std::vector<TimedChange> changes;                       // --at, in order
+    std::vector<Ramp> ramps;                                // --ramp, in order
     std::string stateIn, stateOut;                          // --state-in FILE, --state-out FILE
     double seconds = 10.0;                                  // --seconds S (demo-mix, gui)
     bool secondsGiven = false;                              // --seconds was given

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <numbers>
+#include <utility>
 
 #include "dsp/filter/Allpass.h"
 #include "dsp/filter/LinkwitzRileyHP.h"
@@ -133,6 +136,35 @@ TEST(Allpass, CoefficientsFollowTheRateOnlyOnTheNextTuning) {
     ap.setFrequency(1000.0f);  // recomputed every time
     EXPECT_NE(ap.snapshot().a1, at48.a1);
     EXPECT_EQ(ap.snapshot().b2, 1.0f);
+}
+
+TEST(Allpass, RetuningUnderASignalStaysBoundedAndContinuous) {
+    // A low corner's direct-form-II state is large; kept as it was across a jump it blasts (40 to
+    // 901 Hz: 26.8 for a 0.5 tone). The state is rebuilt from the last inputs and outputs instead:
+    // the output stays within twice the input and, for a moderate jump, continuous. (A jump to
+    // the top of the range still rings near Nyquist; the plug-in glides its frequencies.)
+    for (const auto& [from, to] :
+         {std::pair{40.0f, 901.0f}, std::pair{901.0f, 40.0f}, std::pair{40.0f, 20000.0f}}) {
+        dsp::Allpass<float> ap;
+        ap.setSampleRate(48000.0f);
+        ap.reset();
+        ap.setFrequency(from);
+        const double w = 2 * std::numbers::pi * 100.0 / 48000.0;
+        float last = 0, peak = 0, step = 0;
+        for (int i = 0; i < 96000; ++i) {
+            if (i == 48000) ap.setFrequency(to);
+            const float y = ap.getNextSample(static_cast<float>(0.5 * std::sin(w * i)));
+            if (i >= 48000) {
+                peak = std::max(peak, std::abs(y));
+                step = std::max(step, std::abs(y - last));
+            }
+            last = y;
+        }
+        EXPECT_LT(peak, 1.0f) << from << " to " << to;
+        if (to < 20000.0f) {
+            EXPECT_LT(step, 0.05f) << from << " to " << to;  // the tone's own: 0.0065
+        }
+    }
 }
 
 TEST(Allpass, FreshObjectWithRateOnlyOutputsZero) {

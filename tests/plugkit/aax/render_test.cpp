@@ -129,7 +129,9 @@ TEST(AAXRender, BypassCopiesInputsAndSilencesExtraOutputs) {
     t.host.inputFormat = sdk::kStemFormatMono;
     t.object->SetParameterNormalizedValue("MasterBypassID", 1.0);
     t.render();
-    EXPECT_EQ(t.comp->processedFrames, 0);
+    // The client keeps processing while bypassed (its state follows the signal); the output is the
+    // input from the first block on.
+    EXPECT_EQ(t.comp->processedFrames, t.frames);
     for (int i = 0; i < t.frames; ++i) {
         ASSERT_EQ(t.out[0][i], t.in[0][i]);
         ASSERT_EQ(t.out[1][i], 0.0f);

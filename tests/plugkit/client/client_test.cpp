@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <vector>
+
 #include "tests/plugkit/client/TestPlugin.h"
 
 namespace plugkit::client {
@@ -98,6 +101,38 @@ TEST(ClientFrameDeathTest, ProcessingBeforeTheFirstResetIsFatal) {
     float* ins[1] = {in.data()};
     float* outs[1] = {out.data()};
     EXPECT_DEATH(h.plugin->processAudioFromHost(ins, outs, 512, TimeInfo{}), "before resetFromHost");
+}
+
+// Negates its input sample by sample, so that with one buffer for input and output the input is
+// gone once processAudio has run.
+struct Negate : Client {
+    int maxFramesInProcess() const override { return 64; }
+    void processAudio(const float* const* in, float** out, int frames, TimeInfo) override {
+        for (int i = 0; i < frames; ++i) out[0][i] = -in[0][i];
+    }
+};
+
+TEST(ClientBypass, CrossfadesBothWaysInPlaceAndLandsOnTheInputExactly) {
+    Negate* p = Client::create<Negate>();
+    p->resetFromHost(1000.0, 512, 1, 1);  // a 20-frame crossfade
+    std::vector<float> buf;
+    float* ch[1];
+    auto render = [&] {
+        buf.assign(100, 0.5f);
+        ch[0] = buf.data();
+        p->processAudioFromHost(ch, ch, 100, TimeInfo{});
+    };
+    p->setBypass(true);  // before the first block: at once
+    render();
+    EXPECT_EQ(buf, std::vector<float>(100, 0.5f));
+    for (const bool engage : {false, true}) {
+        p->setBypass(engage);
+        render();
+        const float target = engage ? 0.5f : -0.5f;
+        for (int i = 1; i < 19; ++i) EXPECT_LT(std::abs(buf[i] - target), std::abs(buf[i - 1] - target)) << i;
+        for (int i = 19; i < 100; ++i) ASSERT_EQ(buf[i], target) << engage << " " << i;
+    }
+    core::destroyFree(p);
 }
 
 TEST(ClientReset, MaxFramesIsCappedByTheFrameLimit) {

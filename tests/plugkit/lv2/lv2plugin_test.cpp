@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "lv2/atom/atom.h"
+#include "plugkit/client/Client.h"
 #include "tests/plugkit/lv2/LV2TestHost.h"
 
 namespace {
@@ -117,21 +118,24 @@ TEST(LV2Plugin, InPlaceBuffersAndBypass) {
     bypassed.run(kBlock);
     EXPECT_EQ(std::memcmp(bypassed.out(1), bypassed.in(1), kBlock * sizeof(float)), 0);
 
-    // Switched while running: a 10 ms fade (480 frames at 48 kHz), then exactly the input; and back.
+    // Switched while running: the client's crossfade (960 frames at 48 kHz), then exactly the input;
+    // and back.
+    constexpr uint32_t kToggleBlock = 1024;
+    static_assert(plugkit::client::Client::kBypassFadeSeconds * 48000.0 < kToggleBlock - 32);
     Instance toggled;
     lv2test::setDefaults(toggled);
     render(toggled, 2);
     toggled.controls[Instance::kEnabled] = 0.0f;
-    lv2test::fillSignal(toggled, kBlock, 9);
-    toggled.run(kBlock);
+    lv2test::fillSignal(toggled, kToggleBlock, 9);
+    toggled.run(kToggleBlock);
     EXPECT_NE(toggled.out(0)[0], toggled.in(0)[0]);
-    EXPECT_NE(toggled.out(1)[240], toggled.in(1)[240]);
+    EXPECT_NE(toggled.out(1)[480], toggled.in(1)[480]);
     for (int c = 0; c < 2; ++c)
-        EXPECT_EQ(std::memcmp(toggled.out(c) + 480, toggled.in(c) + 480, (kBlock - 480) * sizeof(float)), 0);
+        EXPECT_EQ(std::memcmp(toggled.out(c) + 992, toggled.in(c) + 992, 32 * sizeof(float)), 0);
     toggled.controls[Instance::kEnabled] = 1.0f;
     lv2test::fillSignal(toggled, kBlock, 10);
     toggled.run(kBlock);
-    EXPECT_NEAR(toggled.out(0)[0], toggled.in(0)[0], 0.01f);  // 1/480 of the processed sound
+    EXPECT_NEAR(toggled.out(0)[0], toggled.in(0)[0], 0.01f);  // 1/960 of the processed sound
     EXPECT_NE(toggled.out(0)[0], toggled.in(0)[0]);
 
     const LV2_Descriptor* monoToStereo = plugkit::lv2::descriptorAt(2);

@@ -217,6 +217,65 @@ TEST_F(TolvaCliTest, BypassStateAndPresetFiles) {
     EXPECT_EQ(run({"--help"}).code, 0);
 }
 
+TEST_F(TolvaCliTest, ChangesDuringPlaybackLandOnTheirSample) {
+    const std::string in = makeInput("in.wav", 2, 22050);
+    host::AudioData input;
+    std::string error;
+    ASSERT_TRUE(host::readAudioFile(in, input, error));
+    auto render = [&](const std::vector<std::string>& extra) {
+        std::vector<std::string> args = {"process", "--quiet", "--block", "300"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        args.push_back(in);
+        args.push_back(path("out.wav"));
+        const auto r = run(args);
+        EXPECT_EQ(r.code, 0) << r.err;
+        host::AudioData got;
+        EXPECT_TRUE(host::readAudioFile(path("out.wav"), got, error)) << error;
+        return got.samples;
+    };
+
+    // A preset and a parameter at 0.1 s (sample 4410, inside a host block) equal the plug-in driven
+    // directly with the same changes between two render calls.
+    host::AudioData expected = input;
+    {
+        auto lib = host::PluginLibrary::open(TOLVA_TEST_PLUGIN, error);
+        ASSERT_TRUE(lib) << error;
+        auto p = lib->createInstance(2, 2, 44100, error);
+        ASSERT_TRUE(p) << error;
+        std::vector<const float*> ins = {input.samples[0].data(), input.samples[1].data()};
+        std::vector<float*> outs = {expected.samples[0].data(), expected.samples[1].data()};
+        p->render(ins.data(), outs.data(), 4410);
+        for (const auto& preset : lib->enumeratePresets())
+            if (preset.name == "4-Band Limit") {
+                EXPECT_EQ(p->setChunk(std::vector<uint8_t>(preset.bytes.begin() + 56, preset.bytes.end())),
+                          0);
+            }
+        EXPECT_EQ(p->setFromString("24", "1000"), 0);
+        for (auto& ptr : ins) ptr += 4410;
+        for (auto& ptr : outs) ptr += 4410;
+        p->render(ins.data(), outs.data(), 22050 - 4410);
+        p.reset();
+        EXPECT_EQ(lib->close(), 0);
+    }
+    EXPECT_EQ(render({"--at", "0.1", "preset=4-Band Limit", "--at", "0.1", "F1=1000"}), expected.samples);
+
+    // Bypass engaged at 0.1 s and released at 0.3 s: once the crossfade is over, the input exactly.
+    const auto bypassed = render({"--at", "0.1", "bypass=on", "--at", "0.3", "bypass=off"});
+    for (int i = 4410 + 1000; i < 13230; ++i) ASSERT_EQ(bypassed[0][i], input.samples[0][i]) << i;
+    EXPECT_NE(bypassed[0][15000], input.samples[0][15000]);
+
+    // Output Gain ramped from -12 to +12 dB over 0.1 .. 0.2 s: before, the -12 dB render; once the
+    // ramp and the glide are over, the +12 dB render (the gain follows the compressors, whose
+    // state does not depend on it).
+    const auto low = render({"--set", "Output Gain=-12"});
+    const auto high = render({"--set", "Output Gain=12"});
+    const auto ramped = render({"--set", "Output Gain=-12", "--ramp", "0.1", "0.2", "Output Gain=-12:12"});
+    for (int i = 0; i < 4410; ++i) ASSERT_EQ(ramped[0][i], low[0][i]) << i;
+    for (int i = 8820 + 1000; i < 22050; ++i) ASSERT_EQ(ramped[0][i], high[0][i]) << i;
+    EXPECT_NE(ramped[0][6615], low[0][6615]);
+    EXPECT_NE(ramped[0][6615], high[0][6615]);
+}
+
 TEST_F(TolvaCliTest, BadInputFailsWithExit2AndLeavesTheOutputAlone) {
     const std::string in = makeInput("in.wav", 2, 2000);
     const std::string mono = makeInput("mono.wav", 1, 2000);
@@ -262,6 +321,16 @@ TEST_F(TolvaCliTest, BadInputFailsWithExit2AndLeavesTheOutputAlone) {
         {"--state-in", "@short.state"},
         {"--state-in", "@"},  // a folder
         {"--frobnicate"},
+        {"--at", "0.01", "Nonexistent=1"},
+        {"--at", "0.01", "F1=loud"},
+        {"--at", "-1", "F1=100"},
+        {"--at", "0.01", "bypass=maybe"},
+        {"--at", "0.01", "preset=No Such Preset"},
+        {"--at", "0.01"},
+        {"--ramp", "0.2", "0.1", "F1=100:200"},
+        {"--ramp", "0", "0.1", "F1=100"},
+        {"--ramp", "0", "0.1", "Nonexistent=1:2"},
+        {"--ramp", "0", "0.1", "F1=1:x"},
         {"@junk.wav"},
         {"@three.wav"},
         {"@absurd-rate.wav"},
@@ -289,7 +358,8 @@ TEST_F(TolvaCliTest, BadInputFailsWithExit2AndLeavesTheOutputAlone) {
                 std::ofstream(path("out.wav")) << "previous";
             }
             SCOPED_TRACE(testing::Message()
-                         << c.front() << (c.size() > 1 ? " " + c[1] : "") << " existing " << existing);
+                         << c.front() << (c.size() > 1 ? " " + c[1] : "") << (c.size() > 2 ? " " + c[2] : "")
+                         << (c.size() > 3 ? " " + c[3] : "") << " existing " << existing);
             const int before = filesIn();
             const auto r = run(args);
             EXPECT_EQ(r.code, 2);

@@ -9,8 +9,8 @@ namespace tolva::validate {
 
 namespace {
 
-// Bypass is a hard switch today; once it crossfades, set this and the check fails on a jump.
-constexpr bool kRequireSmoothBypass = false;
+// The bypass crossfades: a toggle that jumps beyond the signal's own steps fails the check.
+constexpr bool kRequireSmoothBypass = true;
 constexpr double kRate = 48000.0;
 constexpr int kBlocks[] = {1, 7, 64, 256, 512, 1000, 1024};
 
