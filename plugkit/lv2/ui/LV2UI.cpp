@@ -53,10 +53,10 @@ LV2UI* LV2UI::create(LV2UI_Write_Function write, LV2UI_Controller controller,
 }
 
 bool LV2UI::open(const LV2_Feature* const* features, LV2UI_Widget* widget) {
-    if (!client_->hasGUI() || !client_->getOrCreateEditor()) return false;
+    client::IGraphics* editor = client_->hasGUI() ? client_->getOrCreateEditor() : nullptr;
+    if (!editor) return false;
     void* parent = const_cast<void*>(findFeature(features, LV2_UI__parent));
     resize_ = static_cast<LV2UI_Resize*>(const_cast<void*>(findFeature(features, LV2_UI__resize)));
-    client::IGraphics* editor = client_->getOrCreateEditor();
     void* view = editor->openUI(parent, nullptr, client::DAW::unknown, client::kGraphicsBackendDefault);
     if (!view) return false;
     open_ = true;
