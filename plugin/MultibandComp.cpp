@@ -8,7 +8,6 @@
 
 #include "dsp/filter/FourBandCrossoverLanes.h"
 #include "dsp/util/PeakDetectorLanes.h"
-#include "gui/MultibandCompGUI.h"
 #include "plugkit/core/AlignedAlloc.h"
 
 namespace plugin {
@@ -85,10 +84,6 @@ MultibandComp::MultibandComp() {
 }
 
 MultibandComp::~MultibandComp() { levelSink.store(nullptr, std::memory_order_relaxed); }
-
-plugkit::client::IGraphics* MultibandComp::createGraphics() {
-    return plugkit::core::mallocNew<tolvagui::MultibandCompGUI>(this);
-}
 
 PluginInfo MultibandComp::buildPluginInfo() {
     PluginInfo info;

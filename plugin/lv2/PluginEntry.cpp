@@ -10,7 +10,9 @@ plugkit::client::Client* plugkitCreateClient() {
     return plugkit::client::Client::create<plugin::MultibandComp>();
 }
 
-plugkit::lv2::BundleInfo plugkitLV2Bundle() { return {plugin::kTolvaLV2URI, plugin::kTolvaLV2Binary}; }
+plugkit::lv2::BundleInfo plugkitLV2Bundle() {
+    return {plugin::kTolvaLV2URI, plugin::kTolvaLV2Binary, plugin::kTolvaLV2UIBinary};
+}
 
 extern "C" LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index) {
     return plugkit::lv2::descriptorAt(index);

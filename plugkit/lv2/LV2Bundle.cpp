@@ -1,5 +1,6 @@
 #include "plugkit/lv2/LV2Bundle.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -101,6 +102,18 @@ void uriSlug(const char* name, char* out, std::size_t size) {
 
 void stateKeyURI(const char* baseURI, char* out, std::size_t size) {
     std::snprintf(out, size, "%s#state", baseURI ? baseURI : "");
+}
+
+void uiURI(const char* baseURI, char* out, std::size_t size) {
+    std::snprintf(out, size, "%s#ui", baseURI ? baseURI : "");
+}
+
+double normalizedFromPlain(client::Parameter& parameter, double plain) {
+    if (std::isnan(plain)) return plain;
+    double n = plain >= 0.5 ? 1.0 : 0.0;
+    if (auto* f = dynamic_cast<client::FloatParameter*>(&parameter)) n = f->toNormalized(plain);
+    if (auto* i = dynamic_cast<client::IntegerParameter*>(&parameter)) n = i->toNormalized(plain);
+    return std::clamp(n, 0.0, 1.0);
 }
 
 double plainFromNormalized(client::Parameter& parameter, double normalized) {

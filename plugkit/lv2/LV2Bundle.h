@@ -15,6 +15,8 @@ namespace plugkit::lv2 {
 struct BundleInfo {
     const char* uri = "";  // plug-in URI of the main layout, for example https://pel.audio/plugins/tolva
     const char* binaryName = "";  // file name of the plug-in library inside the bundle
+    // File name of the editor's UI library inside the bundle; empty when there is no UI.
+    const char* uiBinaryName = "";
 };
 
 // Port layout, shared by the plug-in, its bundle description and an editor that talks to it through
@@ -60,8 +62,14 @@ void uriSlug(const char* name, char* out, std::size_t size);
 // [any thread] Key of the state chunk in LV2 state: baseURI + "#state".
 void stateKeyURI(const char* baseURI, char* out, std::size_t size);
 
+// [any thread] URI of the editor's UI: baseURI + "#ui". One UI serves every layout (control port
+// indices are the same in all of them).
+void uiURI(const char* baseURI, char* out, std::size_t size);
+
 // [host thread] The plain value a parameter takes from a normalized one (booleans give 0 or 1).
 double plainFromNormalized(client::Parameter& parameter, double normalized);
+// [editor thread] The normalized value of a plain port value, clamped to [0, 1]; NaN gives NaN.
+double normalizedFromPlain(client::Parameter& parameter, double plain);
 
 }  // namespace plugkit::lv2
 

@@ -113,6 +113,7 @@ void TurtleWriter::writePrefixes(std::FILE* out) const {
         "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
         "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
         "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
+        "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
         "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n"
         "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n\n",
         out);
@@ -127,9 +128,23 @@ void TurtleWriter::writeAppliesTo(std::FILE* out) const {
 bool TurtleWriter::writeManifest(std::FILE* out) {
     if (!checkSymbols()) return false;
     writePrefixes(out);
-    for (int v = 0; v < variantCount_; ++v)
-        std::fprintf(out, "<%s>\n    a lv2:Plugin ;\n    lv2:binary <%s> ;\n    rdfs:seeAlso <%s> .\n\n",
-                     variants_[v].uri, bundle_.binaryName, pluginFile_);
+    char ui[Variant::kMaxURI + 8];
+    uiURI(bundle_.uri, ui, sizeof ui);
+    const bool hasUI = bundle_.uiBinaryName && *bundle_.uiBinaryName && client_.hasGUI();
+    for (int v = 0; v < variantCount_; ++v) {
+        std::fprintf(out, "<%s>\n    a lv2:Plugin ;\n    lv2:binary <%s> ;\n", variants_[v].uri,
+                     bundle_.binaryName);
+        if (hasUI) std::fprintf(out, "    ui:ui <%s> ;\n", ui);
+        std::fprintf(out, "    rdfs:seeAlso <%s> .\n\n", pluginFile_);
+    }
+    // The editor in a library of its own, in the host's X11 window, driven by the host's idle calls.
+    if (hasUI)
+        std::fprintf(out,
+                     "<%s>\n    a ui:X11UI ;\n    ui:binary <%s> ;\n"
+                     "    lv2:requiredFeature ui:idleInterface ;\n"
+                     "    lv2:optionalFeature ui:parent , ui:resize ;\n"
+                     "    lv2:extensionData ui:idleInterface .\n\n",
+                     ui, bundle_.uiBinaryName);
     client::PresetBank* bank = client_.presetBank();
     char uri[Variant::kMaxURI + kSymbolSize];
     for (int p = 0; bank && p < bank->presetCount(); ++p) {

@@ -14,8 +14,8 @@ namespace plugkit::lv2 {
 // defaults, units, toggles, integer and enumeration ports, logarithmic hints, the plug-in's name,
 // maker, version and class, one plug-in per channel layout, and the factory presets.
 //
-// The editor is not described yet: when it exists, each plug-in gains ui:ui with an X11 UI in its
-// own library that talks to the plug-in only through the control ports of PortLayout.
+// When the client has an editor and the bundle names a UI library, each plug-in gains ui:ui: one
+// X11 UI in that library that talks to the plug-in only through the control ports of PortLayout.
 class TurtleWriter {
 public:
     static constexpr const char* kManifestFile = "manifest.ttl";
