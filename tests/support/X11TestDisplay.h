@@ -5,6 +5,7 @@
 // tried again until a deadline, and a second one is held for the whole test program so that the
 // server does not reset between tests.
 #include <gtest/gtest.h>
+#include <poll.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -43,6 +44,20 @@ inline bool waitUntil(const std::function<bool()>& done, const std::function<voi
         step();
     }
     return true;
+}
+
+// Lets a plug-in window (IWindow) handle its events until done() or the deadline passed; false on
+// the deadline.
+template <class W>
+bool pumpUntil(W& window, const std::function<bool()>& done, std::chrono::steady_clock::duration deadline) {
+    return waitUntil(
+        done,
+        [&] {
+            pollfd fd{window.eventFileDescriptor(), POLLIN, 0};
+            poll(&fd, 1, 10);
+            window.dispatchPendingEvents();
+        },
+        deadline);
 }
 
 // Pixels of window (0, 0, width, height) whose RGB differs from expected(x, y) (0xRRGGBB); -1 when

@@ -4,7 +4,6 @@
 // sent through the server with XTest must reach the widgets.
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 
 #include <chrono>
 #include <functional>
@@ -87,15 +86,7 @@ protected:
 
     // Far beyond what an idle machine needs, so that a loaded one does not fail the test.
     bool pumpUntil(const std::function<bool()>& done) {
-        window::IWindow* w = editor_.currentWindow();
-        return plugkit::testing::waitUntil(
-            done,
-            [&] {
-                pollfd fd{w->eventFileDescriptor(), POLLIN, 0};
-                poll(&fd, 1, 10);
-                w->dispatchPendingEvents();
-            },
-            std::chrono::seconds(30));
+        return plugkit::testing::pumpUntil(*editor_.currentWindow(), done, std::chrono::seconds(30));
     }
 
     // Pixels of the X window that differ from the headless editor's buffer (RGBA order), once they

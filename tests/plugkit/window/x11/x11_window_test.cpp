@@ -2,7 +2,6 @@
 // TOLVA_REQUIRE_DISPLAY=1). Pixels are read back with XGetImage, input is sent with XTest.
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 
 #include <algorithm>
 #include <chrono>
@@ -51,14 +50,7 @@ protected:
     // Lets the window handle its events until done() or the deadline passed. The deadline is far
     // beyond what an idle machine needs, so that a loaded one does not fail the test.
     bool pumpUntil(const std::function<bool()>& done) {
-        return plugkit::testing::waitUntil(
-            done,
-            [&] {
-                pollfd fd{window_->eventFileDescriptor(), POLLIN, 0};
-                poll(&fd, 1, 10);
-                window_->dispatchPendingEvents();
-            },
-            kDeadline);
+        return plugkit::testing::pumpUntil(*window_, done, kDeadline);
     }
     void pumpFor(int ms) {
         const auto end = Clock::now() + std::chrono::milliseconds(ms);
