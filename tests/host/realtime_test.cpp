@@ -1,109 +1,24 @@
 // Real-time safety of rendering: after the first block, the rendering thread makes no heap
 // allocation and takes no mutex, while another thread automates parameters and the editor, open in
-// a headless window, redraws on this thread (the rendering thread feeds its meters). The allocator and the
-// mutex lock are replaced in this executable and count calls made while the thread-local
-// "rendering" flag is set. Sanitizer builds keep their own allocator: there the test only runs the
-// threaded rendering (ThreadSanitizer still checks it for races).
-#include <dlfcn.h>
+// a headless window, redraws on this thread (the rendering thread feeds its meters). The allocator
+// and the mutex lock are replaced in this executable (tools/tolva/validate/RealtimeProbe.h) and
+// count calls made while the thread is marked as an audio thread. Sanitizer builds keep their own
+// allocator: there the test only runs the threaded rendering (ThreadSanitizer still checks it for
+// races).
 #include <gtest/gtest.h>
-#include <pthread.h>
 
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
-#include <new>
 #include <thread>
 
 #include "host/PluginEditor.h"
 #include "host/PluginLibrary.h"
+#include "tools/tolva/validate/RealtimeProbe.h"
 
 #if !defined(TOLVA_ASAN) && !defined(TOLVA_TSAN)
 #define TOLVA_COUNT_CALLS 1
 #endif
-
-namespace {
-thread_local bool tRendering = false;
-std::atomic<int> gAllocCalls{0};
-std::atomic<int> gLockCalls{0};
-}  // namespace
-
-#ifdef TOLVA_COUNT_CALLS
-extern "C" {
-void* __libc_malloc(size_t);
-void* __libc_calloc(size_t, size_t);
-void* __libc_realloc(void*, size_t);
-void __libc_free(void*);
-}
-
-namespace {
-inline void countAlloc() {
-    if (tRendering) gAllocCalls.fetch_add(1, std::memory_order_relaxed);
-}
-template <class F>
-F next(const char* name) {
-    return reinterpret_cast<F>(::dlsym(RTLD_NEXT, name));
-}
-}  // namespace
-
-extern "C" {
-// dlsym may allocate while it resolves; the C library's own entry points serve meanwhile.
-void* malloc(size_t n) {
-    countAlloc();
-    return __libc_malloc(n);
-}
-void* calloc(size_t a, size_t b) {
-    countAlloc();
-    return __libc_calloc(a, b);
-}
-void* realloc(void* p, size_t n) {
-    countAlloc();
-    return __libc_realloc(p, n);
-}
-void free(void* p) {
-    countAlloc();
-    __libc_free(p);
-}
-int posix_memalign(void** out, size_t alignment, size_t n) {
-    countAlloc();
-    static auto real = next<int (*)(void**, size_t, size_t)>("posix_memalign");
-    return real(out, alignment, n);
-}
-void* aligned_alloc(size_t alignment, size_t n) {
-    countAlloc();
-    static auto real = next<void* (*)(size_t, size_t)>("aligned_alloc");
-    return real(alignment, n);
-}
-int pthread_mutex_lock(pthread_mutex_t* m) {
-    if (tRendering) gLockCalls.fetch_add(1, std::memory_order_relaxed);
-    static auto real = next<int (*)(pthread_mutex_t*)>("pthread_mutex_lock");
-    return real(m);
-}
-int pthread_mutex_trylock(pthread_mutex_t* m) {
-    if (tRendering) gLockCalls.fetch_add(1, std::memory_order_relaxed);
-    static auto real = next<int (*)(pthread_mutex_t*)>("pthread_mutex_trylock");
-    return real(m);
-}
-}
-
-void* operator new(size_t n) {
-    countAlloc();
-    if (void* p = __libc_malloc(n ? n : 1)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](size_t n) { return operator new(n); }
-void* operator new(size_t n, const std::nothrow_t&) noexcept {
-    countAlloc();
-    return __libc_malloc(n ? n : 1);
-}
-void* operator new[](size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
-void operator delete(void* p) noexcept {
-    countAlloc();
-    __libc_free(p);
-}
-void operator delete[](void* p) noexcept { operator delete(p); }
-void operator delete(void* p, size_t) noexcept { operator delete(p); }
-void operator delete[](void* p, size_t) noexcept { operator delete(p); }
-#endif  // TOLVA_COUNT_CALLS
 
 namespace {
 
@@ -151,12 +66,13 @@ TEST(RealtimeTest, RenderingAllocatesNothingAndTakesNoLockWhileParametersChangeA
         });
         std::atomic<bool> rendered{false};
         std::thread rendering([&] {
-            tRendering = true;
-            for (int b = 0; b < 5000; ++b) {
-                const int frames = b % 7 == 0 ? 1 + b % kBlock : kBlock;  // odd sizes too
-                p->render(in, out, frames);
+            {
+                tolva::validate::AudioThreadMark mark;
+                for (int b = 0; b < 5000; ++b) {
+                    const int frames = b % 7 == 0 ? 1 + b % kBlock : kBlock;  // odd sizes too
+                    p->render(in, out, frames);
+                }
             }
-            tRendering = false;
             rendered.store(true);
         });
         int ticks = 0;
@@ -168,21 +84,24 @@ TEST(RealtimeTest, RenderingAllocatesNothingAndTakesNoLockWhileParametersChangeA
         editor.reset();
         for (float v : out0) ASSERT_TRUE(std::isfinite(v));
 #ifdef TOLVA_COUNT_CALLS
-        EXPECT_EQ(gAllocCalls.load(), 0) << "heap calls on the rendering thread";
-        EXPECT_EQ(gLockCalls.load(), 0) << "mutex locks on the rendering thread";
+        EXPECT_EQ(tolva::validate::realtimeCounts().heapCalls, 0) << "heap calls on the rendering thread";
+        EXPECT_EQ(tolva::validate::realtimeCounts().locks, 0) << "mutex locks on the rendering thread";
         // The counters see calls made inside the plug-in library: a host-side parameter change
         // takes the parameter's lock there.
-        tRendering = true;
-        p->setNormalized("0", 0.5);
-        tRendering = false;
-        EXPECT_GT(gLockCalls.load(), 0);
-        // And a deliberate allocation while flagged is seen.
-        gAllocCalls.store(0);
-        tRendering = true;
-        void* probe = std::malloc(16);
-        tRendering = false;
+        {
+            tolva::validate::AudioThreadMark mark;
+            p->setNormalized("0", 0.5);
+        }
+        EXPECT_GT(tolva::validate::realtimeCounts().locks, 0);
+        // And a deliberate allocation while marked is seen.
+        tolva::validate::resetRealtimeCounts();
+        void* volatile probe = nullptr;  // kept, so that the allocation is not elided
+        {
+            tolva::validate::AudioThreadMark mark;
+            probe = std::malloc(16);
+        }
         std::free(probe);
-        EXPECT_EQ(gAllocCalls.load(), 1);
+        EXPECT_EQ(tolva::validate::realtimeCounts().heapCalls, 1);
 #endif
     }
     EXPECT_EQ(lib->close(), 0);

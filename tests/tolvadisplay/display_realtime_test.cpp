@@ -1,9 +1,7 @@
 // The plug-in's audio thread feeding an open display: no heap call and no mutex on the audio thread
-// (counted by replacing the allocator, which operator new calls too, and the mutex lock in this
-// executable, as the host's real-time test does), and, under ThreadSanitizer, no race while the
+// (counted by the allocator and mutex-lock replacements linked into this executable,
+// tools/tolva/validate/RealtimeProbe.h), and, under ThreadSanitizer, no race while the
 // editor thread animates and redraws and a host thread automates the thresholds and crossovers.
-#include <dlfcn.h>
-#include <pthread.h>
 
 #include <atomic>
 #include <chrono>
@@ -12,46 +10,10 @@
 #include <vector>
 
 #include "TolvaDisplayFixture.h"
+#include "tools/tolva/validate/RealtimeProbe.h"
 
 #if !defined(TOLVA_ASAN) && !defined(TOLVA_TSAN)
 #define TOLVA_COUNT_CALLS 1
-#endif
-
-namespace {
-thread_local bool tAudio = false;
-std::atomic<int> gHeapCalls{0};
-std::atomic<int> gLockCalls{0};
-}  // namespace
-
-#ifdef TOLVA_COUNT_CALLS
-extern "C" {
-void* __libc_malloc(size_t);
-void* __libc_calloc(size_t, size_t);
-void* __libc_realloc(void*, size_t);
-void __libc_free(void*);
-
-void* malloc(size_t n) {
-    if (tAudio) gHeapCalls.fetch_add(1);
-    return __libc_malloc(n);
-}
-void* calloc(size_t a, size_t b) {
-    if (tAudio) gHeapCalls.fetch_add(1);
-    return __libc_calloc(a, b);
-}
-void* realloc(void* p, size_t n) {
-    if (tAudio) gHeapCalls.fetch_add(1);
-    return __libc_realloc(p, n);
-}
-void free(void* p) {
-    if (tAudio) gHeapCalls.fetch_add(1);
-    __libc_free(p);
-}
-int pthread_mutex_lock(pthread_mutex_t* m) {
-    if (tAudio) gLockCalls.fetch_add(1);
-    static auto real = reinterpret_cast<int (*)(pthread_mutex_t*)>(::dlsym(RTLD_NEXT, "pthread_mutex_lock"));
-    return real(m);
-}
-}
 #endif
 
 namespace tolvadisplay::testing {
@@ -97,21 +59,23 @@ protected:
 
 TEST_F(DisplayFedByAudio, AudioThreadFeedsTheDisplayWithoutHeapOrLock) {
     process(256);
-    tAudio = true;
-    for (int b = 0; b < 2000; ++b) process(b % 5 == 0 ? 0 : 256);  // empty blocks send levels too
-    tAudio = false;
+    {
+        tolva::validate::AudioThreadMark mark;
+        for (int b = 0; b < 2000; ++b) process(b % 5 == 0 ? 0 : 256);  // empty blocks send levels too
+    }
     EXPECT_GT(display->inputDb(0), -36.0f);
     EXPECT_GT(display->outputDb(3), -36.0f);
 #ifdef TOLVA_COUNT_CALLS
-    EXPECT_EQ(gHeapCalls.load(), 0);
-    EXPECT_EQ(gLockCalls.load(), 0);
+    EXPECT_EQ(tolva::validate::realtimeCounts().heapCalls, 0);
+    EXPECT_EQ(tolva::validate::realtimeCounts().locks, 0);
     // The hooks see what the same thread does outside the audio path.
-    tAudio = true;
-    display->onBeginDrag();  // the dirty list's lock
-    delete new int(1);
-    tAudio = false;
-    EXPECT_GT(gLockCalls.load(), 0);
-    EXPECT_GT(gHeapCalls.load(), 0);
+    {
+        tolva::validate::AudioThreadMark mark;
+        display->onBeginDrag();  // the dirty list's lock
+        delete new int(1);
+    }
+    EXPECT_GT(tolva::validate::realtimeCounts().locks, 0);
+    EXPECT_GT(tolva::validate::realtimeCounts().heapCalls, 0);
     display->onStopDrag();
 #endif
 }

@@ -1,7 +1,7 @@
-// Replacements of the allocator and the mutex lock inside the tolva executable. The plug-in library,
-// loaded later with dlopen, binds its calls to these (the executable exports them), so every call
-// the plug-in makes while the calling thread is marked is counted. Each replacement forwards to the
-// C library's own entry points.
+// Replacements of the allocator and the mutex lock inside the executable that links this object
+// (tolva, the real-time tests). A plug-in library loaded later with dlopen binds its calls to these
+// (the executable exports them), so every call made while the calling thread is marked is counted. Each
+// replacement forwards to the C library's own entry points.
 #include "tools/tolva/validate/RealtimeProbe.h"
 
 #include <dlfcn.h>

@@ -5,8 +5,9 @@
 namespace tolva::validate {
 
 // Counts heap calls (malloc family, operator new and delete) and mutex locks made on threads that
-// are marked as audio threads. The tolva executable replaces the allocator and the mutex lock for
-// this (RealtimeProbe.cpp); sanitizer builds keep their own allocator and count nothing, which
+// are marked as audio threads. Each executable that links the tolva_realtime_probe object library
+// (tolva and the real-time tests) replaces the allocator and the mutex lock for this
+// (RealtimeProbe.cpp); sanitizer builds keep their own allocator and count nothing, which
 // realtimeHooksWork reports.
 
 struct RealtimeCounts {

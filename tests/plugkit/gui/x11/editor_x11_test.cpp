@@ -2,28 +2,18 @@
 // xvfb-run; skipped without a display unless TOLVA_REQUIRE_DISPLAY=1). The window's pixels, read
 // back with XGetImage, must equal the headless rendering of the same editor; mouse and key events
 // sent through the server with XTest must reach the widgets.
+#include <X11/keysym.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <functional>
 
 #include "plugkit/gui/GUIGraphics.h"
 #include "plugkit/window/HeadlessWindow.h"
-
-// After gtest: X.h defines macros (None) that clash with its names.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
-
-#include "tests/plugkit/window/x11/TestDisplay.h"
+#include "tests/support/X11TestDisplay.h"
 
 namespace plugkit::gui {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // A raw button: its colour steps on every accepted click and on every key while focused.
 struct Button : UIElement {
@@ -85,37 +75,18 @@ struct HeadlessEditor {
     }
 };
 
-class EditorX11Test : public ::testing::Test {
+class EditorX11Test : public plugkit::testing::X11Test {
 protected:
-    void SetUp() override {
-        display_ = plugkit::testing::openTestDisplay();
-        if (!display_) {
-            const char* require = std::getenv("TOLVA_REQUIRE_DISPLAY");
-            if (require && *require == '1') FAIL() << "no X display (run under xvfb-run -a)";
-            GTEST_SKIP() << "no X display";
-        }
-        int event, error, major, minor;
-        ASSERT_TRUE(XTestQueryExtension(display_, &event, &error, &major, &minor));
-        setenv("TOLVA_UI_SCALE", "1", 1);
-    }
     void TearDown() override {
         editor_.closeUI();
-        if (display_) XCloseDisplay(display_);
+        X11Test::TearDown();
     }
 
     Window xid() { return reinterpret_cast<Window>(editor_.currentWindow()->systemHandle()); }
 
+    // Far beyond what an idle machine needs, so that a loaded one does not fail the test.
     bool pumpUntil(const std::function<bool()>& done) {
-        window::IWindow* w = editor_.currentWindow();
-        // Far beyond what an idle machine needs, so that a loaded one does not fail the test.
-        const auto end = Clock::now() + std::chrono::seconds(30);
-        while (!done()) {
-            if (Clock::now() > end) return false;
-            pollfd fd{w->eventFileDescriptor(), POLLIN, 0};
-            poll(&fd, 1, 10);
-            w->dispatchPendingEvents();
-        }
-        return true;
+        return plugkit::testing::pumpUntil(*editor_.currentWindow(), done, std::chrono::seconds(30));
     }
 
     // Pixels of the X window that differ from the headless editor's buffer (RGBA order), once they
@@ -127,41 +98,18 @@ protected:
         return wrong == 0 ? 0 : differences(reference, true);
     }
     int differences(HeadlessEditor& reference, bool report) {
-        XSync(display_, False);
-        XImage* image = XGetImage(display_, xid(), 0, 0, 240, 150, AllPlanes, ZPixmap);
-        if (!image) return -1;
         const ImageRef<const RGBA8> expected = reference.window->buffer();
-        int wrong = 0;
-        for (int y = 0; y < 150; ++y)
-            for (int x = 0; x < 240; ++x) {
+        return plugkit::testing::differingPixels(
+            display_, xid(), 240, 150,
+            [&](int x, int y) {
                 const RGBA8 c = expected.pixel(x, y);
-                const unsigned long want = (c.r << 16) | (c.g << 8) | c.b;
-                const unsigned long got = XGetPixel(image, x, y) & 0xffffff;
-                if (got != want && wrong++ == 0 && report)
-                    ADD_FAILURE() << "pixel (" << x << ", " << y << "): " << std::hex << got << " instead of "
-                                  << want;
-            }
-        XDestroyImage(image);
-        return wrong;
+                return static_cast<unsigned long>((c.r << 16) | (c.g << 8) | c.b);
+            },
+            report);
     }
 
-    void moveTo(int x, int y) {
-        int rx = 0, ry = 0;
-        Window child;
-        XTranslateCoordinates(display_, xid(), DefaultRootWindow(display_), x, y, &rx, &ry, &child);
-        XTestFakeMotionEvent(display_, -1, rx, ry, 0);
-        XFlush(display_);
-    }
-    void button(unsigned b, bool press) {
-        XTestFakeButtonEvent(display_, b, press, 0);
-        XFlush(display_);
-    }
-    void key(KeySym sym, bool press) {
-        XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, sym), press, 0);
-        XFlush(display_);
-    }
+    void moveTo(int x, int y) { X11Test::moveTo(xid(), x, y); }
 
-    Display* display_ = nullptr;
     TestEditor editor_;
 };
 

@@ -1,7 +1,7 @@
 // The X11 window against a real X server (run under xvfb-run; skipped without a display unless
 // TOLVA_REQUIRE_DISPLAY=1). Pixels are read back with XGetImage, input is sent with XTest.
+#include <X11/keysym.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 
 #include <algorithm>
 #include <chrono>
@@ -10,14 +10,7 @@
 
 #include "plugkit/window/X11Window.h"
 #include "tests/plugkit/window/RecordingListener.h"
-
-// After gtest: X.h defines macros (None) that clash with its names.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
-
-#include "tests/plugkit/window/x11/TestDisplay.h"
+#include "tests/support/X11TestDisplay.h"
 
 namespace plugkit::window {
 namespace {
@@ -26,23 +19,15 @@ using testing::patternAt;
 using testing::RecordingListener;
 using Clock = std::chrono::steady_clock;
 
-class X11WindowTest : public ::testing::Test {
+class X11WindowTest : public plugkit::testing::X11Test {
 protected:
     void SetUp() override {
-        display_ = plugkit::testing::openTestDisplay();
-        if (!display_) {
-            const char* require = std::getenv("TOLVA_REQUIRE_DISPLAY");
-            if (require && *require == '1') FAIL() << "no X display (run under xvfb-run -a)";
-            GTEST_SKIP() << "no X display";
-        }
-        int event, error, major, minor;
-        ASSERT_TRUE(XTestQueryExtension(display_, &event, &error, &major, &minor));
-        setenv("TOLVA_UI_SCALE", "1", 1);
+        X11Test::SetUp();
         unsetenv("TOLVA_X11_NO_SHM");
     }
     void TearDown() override {
         destroyWindow(window_);
-        if (display_) XCloseDisplay(display_);
+        X11Test::TearDown();
     }
 
     // Opens the window under test with the whole editor marked dirty and waits until it is on
@@ -65,14 +50,7 @@ protected:
     // Lets the window handle its events until done() or the deadline passed. The deadline is far
     // beyond what an idle machine needs, so that a loaded one does not fail the test.
     bool pumpUntil(const std::function<bool()>& done) {
-        const auto end = Clock::now() + kDeadline;
-        while (!done()) {
-            if (Clock::now() > end) return false;
-            pollfd fd{window_->eventFileDescriptor(), POLLIN, 0};
-            poll(&fd, 1, 10);
-            window_->dispatchPendingEvents();
-        }
-        return true;
+        return plugkit::testing::pumpUntil(*window_, done, kDeadline);
     }
     void pumpFor(int ms) {
         const auto end = Clock::now() + std::chrono::milliseconds(ms);
@@ -89,47 +67,23 @@ protected:
         return wrong == 0 ? 0 : wrongPixels(width, height, factor, tinted, tint, true);
     }
     int wrongPixels(int width, int height, int factor, const Box& tinted, int tint, bool report) {
-        XSync(display_, False);
-        XImage* image = XGetImage(display_, xid(), 0, 0, static_cast<unsigned>(width * factor),
-                                  static_cast<unsigned>(height * factor), AllPlanes, ZPixmap);
-        if (!image) return -1;
-        int wrong = 0;
-        for (int y = 0; y < height * factor; ++y)
-            for (int x = 0; x < width * factor; ++x) {
+        return plugkit::testing::differingPixels(
+            display_, xid(), width * factor, height * factor,
+            [&](int x, int y) {
                 const int ex = x / factor, ey = y / factor;
                 const RGBA8 c = patternAt(ex, ey, tinted.contains(ex, ey) ? tint : 0);
-                const unsigned long expected = (c.r << 16) | (c.g << 8) | c.b;
-                const unsigned long got = XGetPixel(image, x, y) & 0xffffff;
-                if (got != expected && wrong++ == 0 && report)
-                    ADD_FAILURE() << "pixel (" << x << ", " << y << "): " << std::hex << got << " instead of "
-                                  << expected;
-            }
-        XDestroyImage(image);
-        return wrong;
+                return static_cast<unsigned long>((c.r << 16) | (c.g << 8) | c.b);
+            },
+            report);
     }
 
-    // Root coordinates of window pixel (x, y).
-    void moveTo(int x, int y) {
-        int rx = 0, ry = 0;
-        Window child;
-        XTranslateCoordinates(display_, xid(), DefaultRootWindow(display_), x, y, &rx, &ry, &child);
-        XTestFakeMotionEvent(display_, -1, rx, ry, 0);
-        XFlush(display_);
-    }
-    void button(unsigned b, bool press) {
-        XTestFakeButtonEvent(display_, b, press, 0);
-        XFlush(display_);
-    }
-    void key(KeySym sym, bool press) {
-        XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, sym), press, 0);
-        XFlush(display_);
-    }
+    // The pointer to window pixel (x, y).
+    void moveTo(int x, int y) { X11Test::moveTo(xid(), x, y); }
     bool waitMouse(std::size_t count) {
         return pumpUntil([&] { return listener_.mouse.size() >= count; });
     }
 
     static constexpr std::chrono::seconds kDeadline{30};
-    Display* display_ = nullptr;
     RecordingListener listener_;
     X11Window* window_ = nullptr;
 };

@@ -17,12 +17,7 @@
 #include <thread>
 #include <vector>
 
-// After gtest: X.h defines macros (None) that clash with its names.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
-
-#include "tests/plugkit/window/x11/TestDisplay.h"
+#include "tests/support/X11TestDisplay.h"
 
 namespace {
 
@@ -30,18 +25,10 @@ using Clock = std::chrono::steady_clock;
 
 void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-class TolvaGuiTest : public ::testing::Test {
+class TolvaGuiTest : public plugkit::testing::X11Test {
 protected:
     void SetUp() override {
-        display_ = plugkit::testing::openTestDisplay();
-        if (!display_) {
-            const char* require = std::getenv("TOLVA_REQUIRE_DISPLAY");
-            if (require && *require == '1') FAIL() << "no X display (run under xvfb-run -a)";
-            GTEST_SKIP() << "no X display";
-        }
-        int event, error, major, minor;
-        ASSERT_TRUE(XTestQueryExtension(display_, &event, &error, &major, &minor));
-        setenv("TOLVA_UI_SCALE", "1", 1);
+        X11Test::SetUp();
         outFile_ =
             (std::filesystem::temp_directory_path() / ("tolva_gui_" + std::to_string(getpid()))).string();
     }
@@ -50,7 +37,7 @@ protected:
             kill(child_, SIGKILL);
             waitpid(child_, nullptr, 0);
         }
-        if (display_) XCloseDisplay(display_);
+        X11Test::TearDown();
         std::filesystem::remove(outFile_);
     }
 
@@ -106,13 +93,11 @@ protected:
 
     // Pointer to editor pixel (x, y) of the window at (ox, oy) on the root.
     void moveTo(int ox, int oy, int x, int y) {
-        XTestFakeMotionEvent(display_, -1, ox + x, oy + y, 0);
-        XFlush(display_);
+        moveToRoot(ox + x, oy + y);
         sleepMs(40);
     }
     void button(bool press) {
-        XTestFakeButtonEvent(display_, 1, press ? True : False, 0);
-        XFlush(display_);
+        X11Test::button(1, press);
         sleepMs(60);
     }
 
@@ -130,7 +115,6 @@ protected:
         return -1;
     }
 
-    Display* display_ = nullptr;
     pid_t child_ = -1;
     std::string outFile_;
 };
