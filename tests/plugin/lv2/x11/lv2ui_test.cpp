@@ -22,7 +22,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
-#include "tests/plugkit/window/x11/TestDisplay.h"
+#include "tests/support/X11TestDisplay.h"
 
 namespace {
 
