@@ -10,10 +10,10 @@
 
 #include "plugkit/aax/AAXDescription.h"
 #include "plugkit/aax/ClientFactory.h"
-#include "plugkit/aax/HostCallGuard.h"
 #include "plugkit/aax/sdk/AAXEntryPoints.h"
 #include "plugkit/client/Client.h"
 #include "plugkit/core/AlignedAlloc.h"
+#include "plugkit/core/HostCallGuard.h"
 
 namespace plugkit::aax {
 
@@ -67,7 +67,7 @@ AAXClient::~AAXClient() {
 }
 
 sdk::IACFUnknown* AAXClient::create() {
-    HostCallGuard guard;
+    core::HostCallGuard guard;
     client::Client* client = plugkitCreateClient();
     if (!client) return nullptr;
     AAXClient* object = core::mallocNew<AAXClient>(client);

@@ -1,9 +1,9 @@
 #include "plugkit/aax/AAXEffectGUI.h"
 
 #include "plugkit/aax/AAXClient.h"
-#include "plugkit/aax/HostCallGuard.h"
 #include "plugkit/client/Client.h"
 #include "plugkit/core/AlignedAlloc.h"
+#include "plugkit/core/HostCallGuard.h"
 
 namespace plugkit::aax {
 
@@ -14,7 +14,7 @@ AAXEffectGUI::~AAXEffectGUI() {
 }
 
 sdk::IACFUnknown* AAXEffectGUI::create() {
-    HostCallGuard guard;
+    core::HostCallGuard guard;
     return static_cast<sdk::IEffectGUI*>(core::mallocNew<AAXEffectGUI>());
 }
 

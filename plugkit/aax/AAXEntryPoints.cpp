@@ -8,12 +8,12 @@
 #include "plugkit/aax/AAXEffectGUI.h"
 #include "plugkit/aax/AAXRender.h"
 #include "plugkit/aax/ClientFactory.h"
-#include "plugkit/aax/HostCallGuard.h"
 #include "plugkit/aax/HostRef.h"
 #include "plugkit/aax/LiveObjects.h"
 #include "plugkit/aax/PresetFile.h"
 #include "plugkit/client/Client.h"
 #include "plugkit/core/AlignedAlloc.h"
+#include "plugkit/core/HostCallGuard.h"
 
 #define PLUGKIT_AAX_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -37,7 +37,7 @@ constexpr sdk::CreateObjectProc kEffectGUIFactory = &plugkit::aax::AAXEffectGUI:
 }  // namespace
 
 PLUGKIT_AAX_EXPORT sdk::Result ACFStartup(sdk::IACFUnknown* host) {
-    plugkit::aax::HostCallGuard guard;
+    plugkit::core::HostCallGuard guard;
     if (!host) {
         dropHostServices();
     } else if (!gHostServices) {
@@ -48,14 +48,14 @@ PLUGKIT_AAX_EXPORT sdk::Result ACFStartup(sdk::IACFUnknown* host) {
 }
 
 PLUGKIT_AAX_EXPORT sdk::Result ACFShutdown() {
-    plugkit::aax::HostCallGuard guard;
+    plugkit::core::HostCallGuard guard;
     dropHostServices();
     return sdk::kSuccess;
 }
 
 PLUGKIT_AAX_EXPORT sdk::Result ACFRegisterPlugin(sdk::IACFUnknown* host,
                                                  sdk::IACFPluginDefinition** outDefinition) {
-    plugkit::aax::HostCallGuard guard;
+    plugkit::core::HostCallGuard guard;
     if (outDefinition) *outDefinition = nullptr;
     plugkit::aax::HostRef<sdk::ICollection> collection(sdk::queryInterface<sdk::ICollection>(host));
     if (!collection) return sdk::kErrorNullObject;
@@ -92,19 +92,19 @@ PLUGKIT_AAX_EXPORT sdk::Result ACFGetClassFactory(sdk::IACFUnknown*, const sdk::
 }
 
 PLUGKIT_AAX_EXPORT sdk::Result ACFCanUnloadNow() {
-    plugkit::aax::HostCallGuard guard;
+    plugkit::core::HostCallGuard guard;
     return plugkit::aax::liveObjectCount();
 }
 
 PLUGKIT_AAX_EXPORT sdk::Result ACFGetSDKVersion(std::uint64_t* outVersion) {
-    plugkit::aax::HostCallGuard guard;
+    plugkit::core::HostCallGuard guard;
     if (!outVersion) return sdk::kErrorNullObject;
     *outVersion = sdk::kSDKVersion;
     return sdk::kSuccess;
 }
 
 PLUGKIT_AAX_EXPORT void PlugkitEnumerateTFX(sdk::TFXCallback callback, void* userData) {
-    plugkit::aax::HostCallGuard guard;
+    plugkit::core::HostCallGuard guard;
     if (!callback) return;
     plugkit::client::Client* client = plugkitCreateClient();
     if (!client) return;

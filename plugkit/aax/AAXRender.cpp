@@ -5,13 +5,13 @@
 
 #include "plugkit/aax/AAXClient.h"
 #include "plugkit/aax/AAXDescription.h"
-#include "plugkit/aax/HostCallGuard.h"
 #include "plugkit/client/Client.h"
+#include "plugkit/core/HostCallGuard.h"
 
 namespace plugkit::aax {
 
 void StaticRenderAudio(sdk::ContextField* const instancesBegin[], const void* instancesEnd) {
-    HostCallGuard guard;
+    core::HostCallGuard guard;
     const auto* end = static_cast<sdk::ContextField* const*>(instancesEnd);
     for (sdk::ContextField* const* instance = instancesBegin; instance < end; ++instance) {
         const sdk::ContextField* context = *instance;

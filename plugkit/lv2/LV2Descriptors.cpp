@@ -5,24 +5,13 @@
 #include "lv2/state/state.h"
 #include "plugkit/client/Client.h"
 #include "plugkit/core/AlignedAlloc.h"
-#include "plugkit/core/CpuInfo.h"
-#include "plugkit/core/FPControl.h"
+#include "plugkit/core/HostCallGuard.h"
 #include "plugkit/lv2/LV2Bundle.h"
 #include "plugkit/lv2/LV2Plugin.h"
 
 namespace plugkit::lv2 {
 
 namespace {
-
-// Every call from the host into the library runs with the floating-point state fixed (denormals
-// flushed, exceptions masked) and restored on return, and with the processor's features known.
-class EntryGuard {
-public:
-    EntryGuard() noexcept { core::initializeCpuInfo(); }
-
-private:
-    core::FPStateGuard fpState_;
-};
 
 constexpr double kMaxSampleRate = 1.0e7;
 
@@ -45,7 +34,7 @@ LV2_Handle instantiate(const LV2_Descriptor* descriptor, double sampleRate, cons
 void connectPort(LV2_Handle handle, uint32_t port, void* data) { self(handle)->connectPort(port, data); }
 
 void activate(LV2_Handle handle) {
-    EntryGuard guard;
+    core::HostCallGuard guard;
     self(handle)->activate();
 }
 
@@ -57,19 +46,19 @@ void run(LV2_Handle handle, uint32_t frames) {
 void deactivate(LV2_Handle) {}
 
 void cleanup(LV2_Handle handle) {
-    EntryGuard guard;
+    core::HostCallGuard guard;
     core::destroyFree(self(handle));
 }
 
 LV2_State_Status saveState(LV2_Handle handle, LV2_State_Store_Function store, LV2_State_Handle state,
                            uint32_t, const LV2_Feature* const*) {
-    EntryGuard guard;
+    core::HostCallGuard guard;
     return self(handle)->save(store, state);
 }
 
 LV2_State_Status restoreState(LV2_Handle handle, LV2_State_Retrieve_Function retrieve, LV2_State_Handle state,
                               uint32_t, const LV2_Feature* const*) {
-    EntryGuard guard;
+    core::HostCallGuard guard;
     return self(handle)->restore(retrieve, state);
 }
 
@@ -81,7 +70,7 @@ const void* extensionData(const char* uri) {
 }
 
 bool fillTable(DescriptorTable& t) {
-    EntryGuard guard;
+    core::HostCallGuard guard;
     const BundleInfo bundle = plugkitLV2Bundle();
     stateKeyURI(bundle.uri, t.stateKey, sizeof t.stateKey);
     client::Client* client = plugkitCreateClient();
@@ -117,7 +106,7 @@ const LayoutDescriptor* findLayout(const LV2_Descriptor* descriptor) {
 
 LV2_Handle instantiate(const LV2_Descriptor* descriptor, double sampleRate, const char*,
                        const LV2_Feature* const* features) {
-    EntryGuard guard;
+    core::HostCallGuard guard;
     const LayoutDescriptor* layout = findLayout(descriptor);
     // Rates outside 1 Hz .. 10 MHz (NaN included) are refused rather than fed to the filters.
     if (!layout || !(sampleRate >= 1.0 && sampleRate <= kMaxSampleRate)) return nullptr;

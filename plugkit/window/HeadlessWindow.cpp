@@ -2,24 +2,6 @@
 
 namespace plugkit::window {
 
-namespace {
-
-void setButton(MouseState& s, MouseButton button, bool down) {
-    switch (button) {
-        case MouseButton::left:
-            s.leftDown = down;
-            break;
-        case MouseButton::right:
-            s.rightDown = down;
-            break;
-        case MouseButton::middle:
-            s.middleDown = down;
-            break;
-    }
-}
-
-}  // namespace
-
 HeadlessWindow::HeadlessWindow(IWindowListener* listener, int width, int height, WindowPixelFormat format)
     : listener_(listener), format_(format), askedWidth_(width), askedHeight_(height) {}
 
@@ -54,12 +36,12 @@ void HeadlessWindow::resize(int width, int height) {
 
 bool HeadlessWindow::mouseClick(int x, int y, MouseButton button, bool isDoubleClick) {
     moves_.restart();
-    setButton(state_, button, true);
+    state_.setButton(button, true);
     return listener_->onMouseClick(x, y, button, isDoubleClick, state_);
 }
 
 bool HeadlessWindow::mouseRelease(int x, int y, MouseButton button) {
-    setButton(state_, button, false);
+    state_.setButton(button, false);
     return listener_->onMouseRelease(x, y, button, state_);
 }
 

@@ -32,6 +32,21 @@ struct MouseState {
     bool shiftHeld = false;
     bool altHeld = false;
     constexpr bool operator==(const MouseState&) const = default;
+
+    // Records a press (down) or release of one of the three main buttons.
+    constexpr void setButton(MouseButton button, bool down) {
+        switch (button) {
+            case MouseButton::left:
+                leftDown = down;
+                break;
+            case MouseButton::right:
+                rightDown = down;
+                break;
+            case MouseButton::middle:
+                middleDown = down;
+                break;
+        }
+    }
 };
 static_assert(sizeof(MouseState) == 8);
 

@@ -104,20 +104,6 @@ bool isRGB888(const Visual* v) {
            v->blue_mask == 0xff;
 }
 
-void setButton(MouseState& s, MouseButton button, bool down) {
-    switch (button) {
-        case MouseButton::left:
-            s.leftDown = down;
-            break;
-        case MouseButton::right:
-            s.rightDown = down;
-            break;
-        case MouseButton::middle:
-            s.middleDown = down;
-            break;
-    }
-}
-
 constexpr long kEventMask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
                             KeyPressMask | KeyReleaseMask | StructureNotifyMask;
 
@@ -439,7 +425,7 @@ void X11Window::handleButton(XEvent& e, bool press) {
     MouseState state = x11MouseState(b.state, extra1Down_, extra2Down_);
     switch (action.kind) {
         case X11ButtonAction::click:
-            setButton(state, action.button, press);
+            state.setButton(action.button, press);
             if (!press) {
                 listener_->onMouseRelease(x, y, action.button, state);
                 break;

@@ -5,23 +5,12 @@
 #include "plugkit/client/Client.h"
 #include "plugkit/client/Parameter.h"
 #include "plugkit/core/AlignedAlloc.h"
-#include "plugkit/core/CpuInfo.h"
-#include "plugkit/core/FPControl.h"
+#include "plugkit/core/HostCallGuard.h"
 #include "plugkit/gui/GUIGraphics.h"
 
 namespace plugkit::lv2 {
 
 namespace {
-
-// Every call from the host runs with the floating-point state fixed and restored on return, as the
-// window's own callbacks do.
-class EntryGuard {
-public:
-    EntryGuard() noexcept { core::initializeCpuInfo(); }
-
-private:
-    core::FPStateGuard fpState_;
-};
 
 const void* findFeature(const LV2_Feature* const* features, const char* uri) {
     for (int i = 0; features && features[i]; ++i)
@@ -114,22 +103,22 @@ LV2UI* self(LV2UI_Handle handle) { return static_cast<LV2UI*>(handle); }
 LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char*, LV2UI_Write_Function write,
                          LV2UI_Controller controller, LV2UI_Widget* widget,
                          const LV2_Feature* const* features) {
-    EntryGuard guard;
+    core::HostCallGuard guard;
     return LV2UI::create(write, controller, features, widget);
 }
 
 void cleanup(LV2UI_Handle handle) {
-    EntryGuard guard;
+    core::HostCallGuard guard;
     core::destroyFree(self(handle));
 }
 
 void portEvent(LV2UI_Handle handle, uint32_t port, uint32_t size, uint32_t format, const void* buffer) {
-    EntryGuard guard;
+    core::HostCallGuard guard;
     self(handle)->portEvent(port, size, format, buffer);
 }
 
 int idle(LV2UI_Handle handle) {
-    EntryGuard guard;
+    core::HostCallGuard guard;
     return self(handle)->idle();
 }
 
