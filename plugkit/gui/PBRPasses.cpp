@@ -153,6 +153,8 @@ void PassObliqueShadowLight::resizeBuffers(int width, int, int, int) {
     sums_.resize(static_cast<std::size_t>(std::max(width, 0)) + 4);
 }
 
+// Kept in one piece: the running sums over the depth rows and the shading of the same row share
+// their loop state, and splitting them would cost a second pass over every row.
 void PassObliqueShadowLight::render(int t, Box area, const CompositorPassBuffers& b) {
     const int n = area.width();
     if (n <= 0 || sums_.size() < static_cast<std::size_t>(n)) return;

@@ -22,6 +22,8 @@
 
 namespace {
 
+// One long scenario on purpose: the audio, host and editor threads must all run at once for the
+// counts to mean anything, so setting them up, running and checking stay together.
 TEST(RealtimeTest, RenderingAllocatesNothingAndTakesNoLockWhileParametersChangeAndTheEditorDraws) {
     std::string error;
     auto lib = host::PluginLibrary::open(TOLVA_TEST_PLUGIN, error);

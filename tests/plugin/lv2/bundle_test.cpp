@@ -27,7 +27,7 @@ const std::string kURI = "https://pel.audio/plugins/tolva";
 class BundleTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        // Our bundle, and the LV2 specifications for class names.
+        // Our bundle, and the system's LV2 bundles that define the class names.
         setenv("LV2_PATH", (std::string(TOLVA_LV2_DIR) + ":/usr/lib/lv2").c_str(), 1);
     }
     void SetUp() override { client = plugkit::client::Client::create<plugin::MultibandComp>(); }
@@ -75,6 +75,7 @@ struct Lilv {
     }
 };
 
+// A walk over every port of every plug-in in the bundle against the client; one table of checks per port.
 TEST_F(BundleTest, DescriptionMatchesTheClient) {
     Lilv lv;
     const std::pair<std::string, std::pair<int, int>> layouts[] = {{kURI, {2, 2}},

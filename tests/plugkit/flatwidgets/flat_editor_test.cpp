@@ -74,6 +74,8 @@ TEST(FlatEditor, BackgroundCopiedOpaqueAndOnlyWhereTheImageReaches) {
     EXPECT_EQ(raw.pixel(10, 10), (RGBA8{1, 2, 3, 4}));
 }
 
+// One gesture sequence (press, drags, release, Alt-click, click) whose host calls are checked in order;
+// cutting it up would lose the order it checks.
 TEST(FlatEditor, WindowEventsEditParametersAsTheHostSeesThemAndRepaintsFollow) {
     TestPlugin* plugin = client::Client::create<TestPlugin>();
     RecordingHost host;

@@ -93,6 +93,7 @@ TEST(LV2Plugin, ControlValuesAreUntrusted) {
     EXPECT_TRUE(sameBits(first, renderWith({{0, -24.0f}})));
 }
 
+// The bypass cases reuse the in-place instance so that they run on a state that has followed signal.
 TEST(LV2Plugin, InPlaceBuffersAndBypass) {
     // Processing with each output on its own input's buffer gives what separate buffers give.
     Instance separate, inPlace;

@@ -276,6 +276,7 @@ TEST_F(TolvaCliTest, ChangesDuringPlaybackLandOnTheirSample) {
     EXPECT_NE(ramped[0][6615], high[0][6615]);
 }
 
+// A table of bad command lines, each checked for exit 2, one line on stderr and an untouched output.
 TEST_F(TolvaCliTest, BadInputFailsWithExit2AndLeavesTheOutputAlone) {
     const std::string in = makeInput("in.wav", 2, 2000);
     const std::string mono = makeInput("mono.wav", 1, 2000);

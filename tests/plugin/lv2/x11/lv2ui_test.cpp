@@ -64,6 +64,8 @@ plugkit::graphics::Box soloBox(int band) {
     return box;
 }
 
+// One scenario: loading the UI library into a parent window is the costly part, and the port event
+// and the click are checked on the same instance, in the order a host uses it.
 TEST(LV2UI, PortEventsMoveTheEditorAndClicksWriteThePort) {
     Display* display = plugkit::testing::openTestDisplay();
     if (!display) {

@@ -34,6 +34,8 @@ inline void put32(Bytes& b, uint32_t v) {
     put16(b, static_cast<int>(v & 0xFFFF));
 }
 
+// Writes the tables of a complete font in file order; each table is a few lines, and splitting them into
+// functions would only pass the same offsets around.
 inline Bytes build(const Options& o = {}) {
     std::vector<std::pair<std::string, Bytes>> tables;
     Bytes head(54, 0);
