@@ -14,7 +14,10 @@ constexpr uint32_t fourCC(const char (&s)[5]) {
 // The four characters of a code, most significant byte first (non-printable bytes shown as '?').
 std::string fourCCText(uint32_t code);
 
-// Property numbers the plug-in attaches to each processing component.
+// Property numbers the plug-in attaches to each processing component. The stand-in host keeps its
+// own copy on purpose: it plays the host's side of the interface, so a wrong number in the
+// plug-in's binding shows up as a component the host does not understand. The host gives 56, 60,
+// 118 and 151 their meaning; they are named after the plug-in's setup fields they carry.
 namespace property {
 constexpr uint32_t kManufacturerID = 11;
 constexpr uint32_t kProductID = 12;
@@ -22,9 +25,9 @@ constexpr uint32_t kNativePlugInID = 13;
 constexpr uint32_t kAudioSuitePlugInID = 14;
 constexpr uint32_t kInputStemFormat = 51;
 constexpr uint32_t kOutputStemFormat = 52;
-constexpr uint32_t kExtra56 = 56;
+constexpr uint32_t kExtra56Value = 56;
 constexpr uint32_t kFlag60 = 60;
-constexpr uint32_t kFlag118 = 118;
+constexpr uint32_t kAudioSuiteGiven = 118;
 constexpr uint32_t kFlag151 = 151;
 }  // namespace property
 

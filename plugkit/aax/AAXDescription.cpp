@@ -126,13 +126,13 @@ sdk::Result describeComponent(sdk::IEffectDescriptor& effect, const ComponentSet
 
     sdk::IPropertyMap* properties = component->NewPropertyMap();
     if (!properties) return result | sdk::kErrorNullObject;
-    if (setup.property151Flag) result |= properties->AddProperty(sdk::kProperty151, 1);
-    result |= properties->AddProperty(sdk::kProperty56, setup.extraProperty56Value);
+    if (setup.property151Flag) result |= properties->AddProperty(sdk::kPropertyFlag151, 1);
+    result |= properties->AddProperty(sdk::kPropertyExtra56Value, setup.extraProperty56Value);
     result |= properties->AddProperty(sdk::kPropertyInputStemFormat,
                                       static_cast<sdk::PropertyValue>(setup.inputStemFormat));
     result |= properties->AddProperty(sdk::kPropertyOutputStemFormat,
                                       static_cast<sdk::PropertyValue>(setup.outputStemFormat));
-    result |= properties->AddProperty(sdk::kProperty60, setup.property60Flag ? 1 : 0);
+    result |= properties->AddProperty(sdk::kPropertyFlag60, setup.property60Flag ? 1 : 0);
     result |= properties->AddProperty(sdk::kPropertyManufacturerID,
                                       static_cast<sdk::PropertyValue>(setup.manufacturerID));
     result |=
@@ -142,7 +142,7 @@ sdk::Result describeComponent(sdk::IEffectDescriptor& effect, const ComponentSet
     if (setup.audioSuitePlugInID != kCodeNone) {
         result |= properties->AddProperty(sdk::kPropertyAudioSuitePlugInID,
                                           static_cast<sdk::PropertyValue>(setup.audioSuitePlugInID));
-        result |= properties->AddProperty(sdk::kProperty118, 1);
+        result |= properties->AddProperty(sdk::kPropertyAudioSuiteGiven, 1);
     }
 
     result |= component->AddProcessProc_Native(render, properties, nullptr, nullptr, nullptr);

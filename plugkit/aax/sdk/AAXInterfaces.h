@@ -105,10 +105,12 @@ inline constexpr PropertyID kPropertyNativePlugInID = 13;
 inline constexpr PropertyID kPropertyAudioSuitePlugInID = 14;
 inline constexpr PropertyID kPropertyInputStemFormat = 51;
 inline constexpr PropertyID kPropertyOutputStemFormat = 52;
-inline constexpr PropertyID kProperty56 = 56;
-inline constexpr PropertyID kProperty60 = 60;
-inline constexpr PropertyID kProperty118 = 118;  // 1 when an AudioSuite identifier is given
-inline constexpr PropertyID kProperty151 = 151;
+// The host decides what the next four mean; we only fix the values passed under them. Each is
+// named after the component-setup field whose value it carries.
+inline constexpr PropertyID kPropertyExtra56Value = 56;      // ComponentSetup::extraProperty56Value
+inline constexpr PropertyID kPropertyFlag60 = 60;            // ComponentSetup::property60Flag, 1 or 0
+inline constexpr PropertyID kPropertyAudioSuiteGiven = 118;  // 1 whenever an AudioSuite id is given
+inline constexpr PropertyID kPropertyFlag151 = 151;          // ComponentSetup::property151Flag, 1 if set
 
 // MIDI node types (IComponentDescriptor::AddMIDINode).
 inline constexpr std::int32_t kMidiNodeLocalInput = 0;

@@ -109,16 +109,6 @@ struct PropertyMapDouble final : sdk::IPropertyMap {
         props.emplace_back(p, v);
         return 0;
     }
-    bool has(sdk::PropertyID p) const {
-        for (auto& e : props)
-            if (e.first == p) return true;
-        return false;
-    }
-    sdk::PropertyValue get(sdk::PropertyID p) const {
-        for (auto& e : props)
-            if (e.first == p) return e.second;
-        return -1;
-    }
 };
 
 struct ComponentDouble final : sdk::IComponentDescriptor {

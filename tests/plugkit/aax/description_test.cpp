@@ -51,17 +51,25 @@ TEST(AAXDescription, FourComponentsWithIdentifiersStemsAndFields) {
     EXPECT_EQ(effect.names, std::vector<std::string>{"Tolva Multiband Compressor"});
     EXPECT_EQ(collection.packageNames,
               (std::vector<std::string>{"Tolva Multiband Compressor", "Tolva Multiband "}));
-    EXPECT_EQ(effect.category, sdk::kCategoryDynamics);
+    EXPECT_EQ(effect.category, 2u);  // dynamics
     EXPECT_EQ(collection.effectsAdded, 1);
     EXPECT_EQ(collection.bundle, client->info().aaxBundleId);
     EXPECT_EQ(collection.manufacturer, "PEL");
     EXPECT_EQ(collection.version, 2u);
-    ASSERT_EQ(effect.procs.size(), 2u);
-    EXPECT_EQ(effect.procs[0].second, sdk::kProcIDEffectParameters);
-    EXPECT_EQ(effect.procs[1], std::make_pair(&aax::AAXEffectGUI::create, sdk::kProcIDEffectGUI));
+    using Proc = std::pair<sdk::CreateObjectProc, sdk::ProcPtrID>;
+    EXPECT_EQ(effect.procs, (std::vector<Proc>{{&fakeFactory, 0}, {&aax::AAXEffectGUI::create, 1}}));
 
+    // Per layout: stem formats and the native and AudioSuite identifiers ("pe"/"pf" + channels).
+    struct Layout {
+        sdk::PropertyValue inStem, outStem;
+        const char *native, *audioSuite;
+    };
+    const Layout layouts[] = {{0x00000001, 0x00000001, "pe11", "pf11"},
+                              {0x00000001, 0x00010002, "pe12", "pf12"},
+                              {0x00010002, 0x00000001, "pe21", "pf21"},
+                              {0x00010002, 0x00010002, "pe22", "pf22"}};
+    const auto code = [](const char* c) { return static_cast<sdk::PropertyValue>(aax::fourCharCode(c)); };
     ASSERT_EQ(effect.components.size(), 4u);
-    const int layouts[4][2] = {{1, 1}, {1, 2}, {2, 1}, {2, 2}};
     for (int i = 0; i < 4; ++i) {
         ComponentDouble& c = *effect.components[i];
         EXPECT_TRUE(c.added);
@@ -69,29 +77,20 @@ TEST(AAXDescription, FourComponentsWithIdentifiersStemsAndFields) {
         EXPECT_EQ(c.fields,
                   (std::vector<std::string>{"4:private:4", "3:private:4", "5:midi:3:Transport:65535", "0:in",
                                             "1:out", "2:len", "6:private:8", "7:private:4"}));
-        const PropertyMapDouble& p = c.properties;
-        EXPECT_FALSE(p.has(sdk::kProperty151));
-        EXPECT_EQ(p.props[0].first, sdk::kProperty56);
-        EXPECT_EQ(p.get(sdk::kProperty56), 0);
-        EXPECT_EQ(p.get(sdk::kPropertyInputStemFormat),
-                  static_cast<sdk::PropertyValue>(aax::stemFormatForChannels(layouts[i][0])));
-        EXPECT_EQ(p.get(sdk::kPropertyOutputStemFormat),
-                  static_cast<sdk::PropertyValue>(aax::stemFormatForChannels(layouts[i][1])));
-        EXPECT_EQ(p.get(sdk::kProperty60), 1);
-        EXPECT_EQ(p.get(sdk::kPropertyManufacturerID),
-                  static_cast<sdk::PropertyValue>(sdk::fourCharCode('P', 'E', 'L', 'X')));
-        EXPECT_EQ(p.get(sdk::kPropertyProductID),
-                  static_cast<sdk::PropertyValue>(sdk::fourCharCode('p', 'e', 'l', 'q')));
-        EXPECT_EQ(p.get(sdk::kProperty118), 1);
-        EXPECT_EQ(p.props.size(), 9u);
+        // In the order added; 56, 60 and 118 carry fixed values.
+        const std::vector<std::pair<sdk::PropertyID, sdk::PropertyValue>> expected = {
+            {56, 0},
+            {51, layouts[i].inStem},
+            {52, layouts[i].outStem},
+            {60, 1},
+            {11, code("PELX")},
+            {12, code("pelq")},
+            {13, code(layouts[i].native)},
+            {14, code(layouts[i].audioSuite)},
+            {118, 1}};
+        EXPECT_EQ(c.properties.props, expected) << i;
     }
-    const PropertyMapDouble& twoOne = effect.components[2]->properties;
-    EXPECT_EQ(twoOne.get(sdk::kPropertyNativePlugInID),
-              static_cast<sdk::PropertyValue>(sdk::fourCharCode('p', 'e', '2', '1')));
-    EXPECT_EQ(twoOne.get(sdk::kPropertyAudioSuitePlugInID),
-              static_cast<sdk::PropertyValue>(sdk::fourCharCode('p', 'f', '2', '1')));
-    EXPECT_EQ(twoOne.get(sdk::kPropertyInputStemFormat), 0x00010002);
-    EXPECT_EQ(twoOne.get(sdk::kPropertyOutputStemFormat), 0x00000001);
+    EXPECT_EQ(aax::fourCharCode("pe21"), 0x70653231u);  // first character in the top byte
     plugkit::core::destroyFree(client);
 }
 
@@ -162,8 +161,9 @@ TEST(AAXDescription, MidiAndMetersUseTheirNodes) {
         (std::vector<std::string>{"4:midi:2:GlobalMIDI:65535", "3:midi:0:InputMIDI:65535", "5:private:4",
                                   "0:in", "1:out", "2:len", "6:private:8", "7:meters:2"}));
     // "none" identifiers leave out the AudioSuite properties.
-    EXPECT_FALSE(effect.components[0]->properties.has(sdk::kPropertyAudioSuitePlugInID));
-    EXPECT_FALSE(effect.components[0]->properties.has(sdk::kProperty118));
+    std::vector<sdk::PropertyID> numbers;
+    for (const auto& [number, value] : effect.components[0]->properties.props) numbers.push_back(number);
+    EXPECT_EQ(numbers, (std::vector<sdk::PropertyID>{56, 51, 52, 60, 11, 12, 13}));
 }
 
 // --- Entry points -------------------------------------------------------------------------------
