@@ -13,6 +13,7 @@
 #include "pelgui/UIBitmap.h"
 #include "pelgui/UIImageLogo.h"
 #include "pelgui/UIParamLabel.h"
+#include "tests/support/Pixels.h"
 #include "tolva_resources.h"
 
 namespace pelgui {
@@ -20,7 +21,6 @@ namespace {
 
 using plugkit::client::GainParameter;
 using plugkit::client::LinearFloatParameter;
-using plugkit::core::Vec;
 using plugkit::graphics::OwnedImage;
 using plugkit::gui::UIContext;
 using plugkit::gui::UIElement;
@@ -85,15 +85,11 @@ TEST_F(Labels, DrawsGlyphsOnlyCentredAndTheSameWhateverTheDirtyRectangles) {
     OwnedImage<RGBA8> whole, pieces;
     for (auto* image : {&whole, &pieces}) {
         image->size(50, 15);
-        for (int y = 0; y < 15; ++y)
-            for (int x = 0; x < 50; ++x) image->pixel(x, y) = RGBA8{255, 255, 255, 0};
+        plugkit::testing::fill(image->toRef(), RGBA8{255, 255, 255, 0});
     }
-    Vec<Box> all, quarters;
-    all.pushBack(Box(0, 0, 50, 15));
-    for (Box b : {Box(0, 0, 20, 7), Box(20, 0, 50, 7), Box(0, 7, 20, 15), Box(20, 7, 50, 15)})
-        quarters.pushBack(b);
-    label->onDrawRaw(whole.toRef(), all);
-    label->onDrawRaw(pieces.toRef(), quarters);
+    label->onDrawRaw(whole.toRef(), plugkit::testing::boxes({Box(0, 0, 50, 15)}));
+    label->onDrawRaw(pieces.toRef(), plugkit::testing::boxes({Box(0, 0, 20, 7), Box(20, 0, 50, 7),
+                                                              Box(0, 7, 20, 15), Box(20, 7, 50, 15)}));
     Box inked(50, 15, 0, 0);
     for (int y = 0; y < 15; ++y) {
         for (int x = 0; x < 50; ++x) {
@@ -116,13 +112,10 @@ TEST(Bitmap, BlendsItsImageAndLeavesWhatLiesBeyondIt) {
     image.pixel(0, 0) = RGBA8{1, 2, 3, 255};
     image.pixel(1, 0) = RGBA8{1, 2, 3, 0};
     target.size(4, 2);
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 4; ++x) target.pixel(x, y) = RGBA8{9, 9, 9, 9};
+    plugkit::testing::fill(target.toRef(), RGBA8{9, 9, 9, 9});
     UIBitmap bitmap(&ctx, &image);
     bitmap.reflow(Box(0, 0, 4, 2));  // larger than the image
-    Vec<Box> all;
-    all.pushBack(Box(0, 0, 4, 2));
-    bitmap.renderRaw(target.toRef(), all);
+    bitmap.renderRaw(target.toRef(), plugkit::testing::boxes({Box(0, 0, 4, 2)}));
     EXPECT_EQ(target.pixel(0, 0), (RGBA8{1, 2, 3, 255}));
     EXPECT_EQ(target.pixel(1, 0), (RGBA8{9, 9, 9, 9}));
     EXPECT_EQ(target.pixel(3, 1), (RGBA8{9, 9, 9, 9}));

@@ -10,6 +10,7 @@
 #include "plugin/MultibandComp.h"
 #include "plugkit/core/AlignedAlloc.h"
 #include "plugkit/graphics/OwnedImage.h"
+#include "tests/support/Pixels.h"
 #include "tolva_resources.h"
 #include "tolvadisplay/TolvaDisplay.h"
 
@@ -47,10 +48,8 @@ protected:
         : plugin(p) {
         plugin->setHostCommand(&host);
         handle.size(22, 22);
-        for (int y = 0; y < 22; ++y)
-            for (int x = 0; x < 22; ++x)
-                handle.pixel(x, y) =
-                    (x >= 8 && x < 14 && y >= 8 && y < 14) ? kHandleColor : RGBA8{0, 0, 0, 0};
+        plugkit::testing::fill(handle.toRef(), RGBA8{0, 0, 0, 0});
+        plugkit::testing::fill(handle.toRef().crop(Box(8, 8, 14, 14)), kHandleColor);
         display = plugkit::core::mallocNew<TolvaDisplay>(
             &context, param(MultibandComp::kF1), param(MultibandComp::kF2), param(MultibandComp::kF3),
             param(0), param(5), param(10), param(15), &font, handle.toRef().asConst());

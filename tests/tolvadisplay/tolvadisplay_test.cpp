@@ -23,12 +23,10 @@ void feed(TolvaDisplay* d, float in, float out, int blocks) {
 // Renders the display, as the redraw loop does, into a window image filled with a pattern.
 void renderWindow(TolvaDisplay* d, OwnedImage<RGBA8>& window) {
     window.size(kWinW, kWinH);
-    for (int y = 0; y < kWinH; ++y)
-        for (int x = 0; x < kWinW; ++x)
-            window.pixel(x, y) = RGBA8{static_cast<uint8_t>(x), static_cast<uint8_t>(y), 77, 255};
-    plugkit::core::Vec<Box> all;
-    all.pushBack(Box(0, 0, kWinW, kWinH));
-    d->renderRaw(window.toRef(), all);
+    plugkit::testing::fillBy(window.toRef(), [](int x, int y) {
+        return RGBA8{static_cast<uint8_t>(x), static_cast<uint8_t>(y), 77, 255};
+    });
+    d->renderRaw(window.toRef(), plugkit::testing::boxes({Box(0, 0, kWinW, kWinH)}));
 }
 
 // Display-local pixel of the rendered window.
@@ -218,10 +216,9 @@ TEST_F(TolvaDisplayDrag, WindowOutsideTheDisplayKeepsItsPixels) {
 
     OwnedImage<RGBA8> overlay;
     overlay.size(kWinW, kWinH);
-    for (int y = 0; y < kWinH; ++y)
-        for (int x = 0; x < kWinW; ++x)
-            overlay.pixel(x, y) =
-                kDisplayBox.contains(x, y) ? RGBA8{200, 220, 255, 40} : RGBA8{255, 255, 255, 0};
+    plugkit::testing::fillBy(overlay.toRef(), [](int x, int y) {
+        return kDisplayBox.contains(x, y) ? RGBA8{200, 220, 255, 40} : RGBA8{255, 255, 255, 0};
+    });
     for (int y = 0; y < kWinH - 1; ++y) {
         for (int x = 0; x < kWinW - 1; ++x) {
             const RGBA8 s = overlay.pixel(x, y);

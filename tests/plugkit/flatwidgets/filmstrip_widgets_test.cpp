@@ -10,6 +10,7 @@
 #include "plugkit/flatwidgets/UIFilmstripKnob.h"
 #include "plugkit/flatwidgets/UIFilmstripSlider.h"
 #include "tests/plugkit/client/TestPlugin.h"
+#include "tests/support/Pixels.h"
 
 namespace plugkit::flatwidgets {
 namespace {
@@ -22,12 +23,7 @@ using gui::UIElement;
 // A filmstrip of numFrames frames of w x frameH: pixel (x, y) of frame f is (f, y, x, 255).
 OwnedImage<RGBA8>* makeFilmstrip(int w, int frameH, int numFrames) {
     auto* image = core::mallocNew<OwnedImage<RGBA8>>();
-    image->size(w, frameH * numFrames);
-    for (int y = 0; y < image->height(); ++y)
-        for (int x = 0; x < w; ++x)
-            image->pixel(x, y) =
-                RGBA8{static_cast<std::uint8_t>(y / frameH), static_cast<std::uint8_t>(y % frameH),
-                      static_cast<std::uint8_t>(x), 255};
+    plugkit::testing::makeFilmstrip(*image, w, frameH, numFrames);
     return image;
 }
 
@@ -99,10 +95,9 @@ TEST(FilmstripBlend, OpaqueReplacesTransparentKeepsHalfMixesAllFourChannels) {
     src.pixel(0, 0) = RGBA8{10, 20, 30, 255};
     src.pixel(1, 0) = RGBA8{10, 20, 30, 0};
     src.pixel(2, 0) = RGBA8{200, 100, 0, 128};
-    for (int x = 0; x < 4; ++x) dst.pixel(x, 0) = RGBA8{100, 100, 100, 100};
-    core::Vec<Box> rects;
-    rects.pushBack(Box(0, 0, 10, 10));  // wider than the source: the fourth pixel is not read
-    blendOver(dst.toRef(), src.toRef().asConst(), rects);
+    plugkit::testing::fill(dst.toRef(), RGBA8{100, 100, 100, 100});
+    // Wider than the source: the fourth pixel is not read.
+    blendOver(dst.toRef(), src.toRef().asConst(), plugkit::testing::boxes({Box(0, 0, 10, 10)}));
     EXPECT_EQ(dst.pixel(0, 0), (RGBA8{10, 20, 30, 255}));
     EXPECT_EQ(dst.pixel(1, 0), (RGBA8{100, 100, 100, 100}));
     // (200 * 128 + 100 * 127) * 32897 >> 23 = 150; (128 * 128 + 100 * 127) ... = 114
@@ -118,11 +113,8 @@ TEST_F(FilmstripWidgets, KnobDrawsTheFrameOfTheValueAndOnlyItsPixels) {
     plugin->setParameterFromHost(client::testing::kMix, 2.0f / 59.0f);
     OwnedImage<RGBA8> target;
     target.size(70, 70);
-    for (int y = 0; y < 70; ++y)
-        for (int x = 0; x < 70; ++x) target.pixel(x, y) = RGBA8{7, 7, 7, 7};
-    core::Vec<Box> areas;
-    areas.pushBack(Box(0, 0, 70, 70));
-    knob->renderRaw(target.toRef(), areas);
+    plugkit::testing::fill(target.toRef(), RGBA8{7, 7, 7, 7});
+    knob->renderRaw(target.toRef(), plugkit::testing::boxes({Box(0, 0, 70, 70)}));
     EXPECT_EQ(knob->currentFrame(), 2);
     EXPECT_EQ(knob->currentImageRect(), Box(0, 128, 64, 192));
     EXPECT_EQ(target.pixel(63, 63), (RGBA8{2, 63, 63, 255}));

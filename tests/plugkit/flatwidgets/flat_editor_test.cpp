@@ -10,6 +10,7 @@
 #include "plugkit/flatwidgets/UIImageSwitch.h"
 #include "plugkit/window/HeadlessWindow.h"
 #include "tests/plugkit/client/TestPlugin.h"
+#include "tests/support/Pixels.h"
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #define STB_IMAGE_WRITE_STATIC
@@ -58,13 +59,10 @@ TEST(FlatEditor, BackgroundCopiedOpaqueAndOnlyWhereTheImageReaches) {
 
     graphics::OwnedImage<RGBA8> raw;
     raw.size(120, 80);
-    for (int y = 0; y < 80; ++y)
-        for (int x = 0; x < 120; ++x) raw.pixel(x, y) = RGBA8{1, 2, 3, 4};
-    core::Vec<Box> areas;
-    areas.pushBack(Box(90, 50, 120, 80));  // straddles the image's corner
-    areas.pushBack(Box(101, 0, 120, 40));  // beyond the image: skipped
-    areas.pushBack(Box(0, 0, 10, 10));
-    editor.renderRaw(raw.toRef(), areas);
+    plugkit::testing::fill(raw.toRef(), RGBA8{1, 2, 3, 4});
+    // The first straddles the image's corner, the second lies beyond it and is skipped.
+    editor.renderRaw(raw.toRef(), plugkit::testing::boxes(
+                                      {Box(90, 50, 120, 80), Box(101, 0, 120, 40), Box(0, 0, 10, 10)}));
     EXPECT_EQ(raw.pixel(99, 59), backgroundPixel(99, 59));
     EXPECT_EQ(raw.pixel(90, 50), backgroundPixel(90, 50));
     EXPECT_EQ(raw.pixel(100, 59), (RGBA8{1, 2, 3, 4}));
@@ -84,16 +82,11 @@ TEST(FlatEditor, WindowEventsEditParametersAsTheHostSeesThemAndRepaintsFollow) {
     auto* bypass = static_cast<client::BoolParameter*>(plugin->param(client::testing::kBypass));
     // Knob frames: pixel (x, y) of frame f is (f, y, x, 255); switch images plain red and blue.
     OwnedImage<RGBA8> strip, on, off;
-    strip.size(30, 30 * 60);
-    for (int y = 0; y < strip.height(); ++y)
-        for (int x = 0; x < 30; ++x)
-            strip.pixel(x, y) = RGBA8{static_cast<std::uint8_t>(y / 30), static_cast<std::uint8_t>(y % 30),
-                                      static_cast<std::uint8_t>(x), 255};
+    plugkit::testing::makeFilmstrip(strip, 30, 30, 60);
     on.size(20, 10);
     off.size(20, 10);
-    for (int y = 0; y < 10; ++y)
-        for (int x = 0; x < 20; ++x)
-            on.pixel(x, y) = RGBA8{255, 0, 0, 255}, off.pixel(x, y) = RGBA8{0, 0, 255, 255};
+    plugkit::testing::fill(on.toRef(), RGBA8{255, 0, 0, 255});
+    plugkit::testing::fill(off.toRef(), RGBA8{0, 0, 255, 255});
 
     const std::vector<unsigned char> png = backgroundPng(100, 60);
     auto* editor = core::mallocNew<FlatBackgroundGUI>(100, 60, png.data(), png.size());

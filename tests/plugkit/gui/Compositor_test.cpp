@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "plugkit/gui/PBRCompositor.h"
+#include "tests/support/Pixels.h"
 
 namespace plugkit::gui {
 namespace {
@@ -22,13 +23,10 @@ struct Maps {
         depth.level(0).size(w, h, 1, 2);
         material.size(0, w, h);
         target.size(w, h);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                diffuse.level(0).pixel(x, y) = dif;
-                depth.level(0).pixel(x, y).l = d;
-                material.level(0).pixel(x, y) = mat;
-                target.pixel(x, y) = RGBA8{1, 2, 3, 4};
-            }
+        testing::fill(diffuse.level(0).toRef(), dif);
+        testing::fill(depth.level(0).toRef(), L16{d});
+        testing::fill(material.level(0).toRef(), mat);
+        testing::fill(target.toRef(), RGBA8{1, 2, 3, 4});
         depth.level(0).replicateBordersTouching(Box(0, 0, w, h));
         Box a(0, 0, w, h), b(0, 0, w, h);
         for (int L = 1; L < diffuse.numLevels(); ++L)
@@ -102,12 +100,10 @@ TEST_F(CompositorTest, BrightLightsSaturateAndNegativeLightClampsToZero) {
 TEST_F(CompositorTest, OnlyTheGivenAreasAreWritten) {
     Maps m(32, 32, RGBA8{255, 255, 255, 0}, 20000, RGBA8{0, 0, 0, 255});
     compositor.resizeBuffers(32, 32, 128, 128);
-    core::Vec<Box> none;
-    compositor.compositeTile(m.target.toRef(), none, m.diffuse, m.material, m.depth);
+    compositor.compositeTile(m.target.toRef(), testing::boxes({}), m.diffuse, m.material, m.depth);
     EXPECT_EQ(m.target.pixel(0, 0), (RGBA8{1, 2, 3, 4}));
-    core::Vec<Box> one;
-    one.pushBack(Box(4, 4, 8, 8));
-    compositor.compositeTile(m.target.toRef(), one, m.diffuse, m.material, m.depth);
+    compositor.compositeTile(m.target.toRef(), testing::boxes({Box(4, 4, 8, 8)}), m.diffuse, m.material,
+                             m.depth);
     EXPECT_EQ(m.target.pixel(4, 4), (RGBA8{154, 154, 154, 255}));
     EXPECT_EQ(m.target.pixel(3, 4), (RGBA8{1, 2, 3, 4}));
     EXPECT_EQ(m.target.pixel(8, 7), (RGBA8{1, 2, 3, 4}));
@@ -115,15 +111,13 @@ TEST_F(CompositorTest, OnlyTheGivenAreasAreWritten) {
 
 TEST_F(CompositorTest, RaisedSquareShadowsBelowItAndGlowsWhenEmissive) {
     Maps m(64, 64, RGBA8{255, 255, 255, 0}, 10000, RGBA8{0, 0, 0, 255});
-    for (int y = 20; y < 30; ++y)
-        for (int x = 20; x < 30; ++x) m.depth.level(0).pixel(x, y).l = 30000;
+    testing::fill(m.depth.level(0).toRef().crop(Box(20, 20, 30, 30)), L16{30000});
     run(m, 64, 64);
     // Right below the square the oblique light is blocked; far away it is not.
     EXPECT_LT(m.target.pixel(25, 32).r, m.target.pixel(50, 50).r);
     // An emissive diffuse spreads light into its neighbourhood.
     Maps e(64, 64, RGBA8{0, 0, 0, 0}, 10000, RGBA8{0, 0, 0, 255});
-    for (int y = 28; y < 36; ++y)
-        for (int x = 28; x < 36; ++x) e.diffuse.level(0).pixel(x, y) = RGBA8{255, 255, 255, 255};
+    testing::fill(e.diffuse.level(0).toRef().crop(Box(28, 28, 36, 36)), RGBA8{255, 255, 255, 255});
     Box a(28, 28, 36, 36);
     for (int L = 1; L < e.diffuse.numLevels(); ++L)
         a = e.diffuse.generateNextLevel(L == 1 ? Quality::boxAlphaCovIntoPremul : Quality::cubic, a, L);
@@ -138,8 +132,7 @@ TEST_F(CompositorTest, SkyboxReflectsOnMetalOnlyOnceSet) {
     const RGBA8 before = m.target.pixel(16, 16);
     OwnedImage<RGBA8> sky;
     sky.size(64, 32);
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 64; ++x) sky.pixel(x, y) = RGBA8{100, 100, 100, 255};
+    testing::fill(sky.toRef(), RGBA8{100, 100, 100, 255});
     compositor.skyboxReflectionsPass()->setSkybox(sky);
     run(m, 32, 32);
     // diffuse 1 x sky 100/255 x metal 1 x 0.52 added to every channel.

@@ -7,6 +7,7 @@
 #include "plugkit/gui/AreaLists.h"
 #include "plugkit/gui/PixelOrder.h"
 #include "plugkit/window/HeadlessWindow.h"
+#include "tests/support/Pixels.h"
 
 namespace plugkit::gui {
 namespace {
@@ -15,38 +16,27 @@ using window::HeadlessWindow;
 using window::MouseButton;
 using window::WindowBackend;
 
-std::string str(const core::Vec<Box>& v) {
-    std::string s;
-    for (const Box& b : v)
-        s += "(" + std::to_string(b.min.x) + "," + std::to_string(b.min.y) + ")-(" + std::to_string(b.max.x) +
-             "," + std::to_string(b.max.y) + ")";
-    return s;
-}
-
-core::Vec<Box> list(std::initializer_list<Box> boxes) {
-    core::Vec<Box> v;
-    for (const Box& b : boxes) v.pushBack(b);
-    return v;
-}
+using testing::boxes;
+using testing::boxText;
 
 TEST(AreaLists, RemoveOverlappingKeepsLaterRectanglesWholeAndCutsEarlierOnes) {
-    core::Vec<Box> work = list({Box(0, 0, 10, 10), Box(5, 5, 15, 15)}), out;
+    core::Vec<Box> work = boxes({Box(0, 0, 10, 10), Box(5, 5, 15, 15)}), out;
     removeOverlappingAreas(work, out);
-    EXPECT_EQ(str(out), "(5,5)-(15,15)(0,0)-(10,5)(0,5)-(5,10)");
-    core::Vec<Box> same = list({Box(0, 0, 10, 10), Box(0, 0, 10, 10), Box(3, 3, 3, 9)}), one;
+    EXPECT_EQ(boxText(out), "(5,5)-(15,15)(0,0)-(10,5)(0,5)-(5,10)");
+    core::Vec<Box> same = boxes({Box(0, 0, 10, 10), Box(0, 0, 10, 10), Box(3, 3, 3, 9)}), one;
     removeOverlappingAreas(same, one);
-    EXPECT_EQ(str(one), "(0,0)-(10,10)");
+    EXPECT_EQ(boxText(one), "(0,0)-(10,10)");
 }
 
 TEST(AreaLists, TilesRunRowByRowAndBoundingBoxSkipsEmptyRects) {
     core::Vec<Box> tiles;
-    tileAreas(list({Box(0, 0, 300, 130), Box(5, 5, 5, 50)}), 128, 128, tiles);
-    EXPECT_EQ(str(tiles),
+    tileAreas(boxes({Box(0, 0, 300, 130), Box(5, 5, 5, 50)}), 128, 128, tiles);
+    EXPECT_EQ(boxText(tiles),
               "(0,0)-(128,128)(128,0)-(256,128)(256,0)-(300,128)(0,128)-(128,130)(128,128)-(256,130)(256,128)"
               "-(300,130)");
-    EXPECT_EQ(boundingBox(list({Box(0, 0, 10, 10), Box(100, 50, 110, 60), Box(500, 500, 500, 600)})),
+    EXPECT_EQ(boundingBox(boxes({Box(0, 0, 10, 10), Box(100, 50, 110, 60), Box(500, 500, 500, 600)})),
               Box(0, 0, 110, 60));
-    EXPECT_EQ(boundingBox(list({})), Box(0, 0, 0, 0));
+    EXPECT_EQ(boundingBox(boxes({})), Box(0, 0, 0, 0));
 }
 
 TEST(PixelOrder, ConvertsToTheWindowByteOrderWithOpaqueAlpha) {
@@ -76,9 +66,7 @@ struct Swatch : UIElement {
     Swatch(UIContext* c, RGBA8 color, std::uint32_t flags = flagRaw) : UIElement(c, flags), color(color) {}
     void onDrawRaw(ImageRef<RGBA8> map, const core::Vec<Box>& rects) override {
         ++draws;
-        for (const Box& r : rects)
-            for (int y = r.min.y; y < r.max.y; ++y)
-                for (int x = r.min.x; x < r.max.x; ++x) map.pixel(x, y) = color;
+        for (const Box& r : rects) testing::fill(map.crop(r), color);
     }
     void onDrawPBR(ImageRef<RGBA8> d, ImageRef<L16> z, ImageRef<RGBA8> m,
                    const core::Vec<Box>& rects) override {
@@ -136,15 +124,15 @@ TEST(GUIGraphics, UpdateMarginGrowsCompositedAndDisplayedAreas) {
     e.doResize(800, 450);
     e.context()->dirtyListPBR.addRect(Box(10, 10, 30, 30));
     e.recomputeDirtyAreas();
-    EXPECT_EQ(str(e.rectsToComposite()), "(0,0)-(50,50)");
+    EXPECT_EQ(boxText(e.rectsToComposite()), "(0,0)-(50,50)");
     EXPECT_EQ(e.windowListener()->getDirtyRectangle(), Box(0, 0, 50, 50));
     e.doDraw(WindowPixelFormat::rgba);
     e.setUpdateMargin(0);
     e.context()->dirtyListPBR.addRect(Box(10, 10, 30, 30));
     e.context()->dirtyListRaw.addRect(Box(700, 400, 900, 500));  // clipped to the window
     e.recomputeDirtyAreas();
-    EXPECT_EQ(str(e.rectsToComposite()), "(10,10)-(30,30)");
-    EXPECT_EQ(str(e.rectsToDisplay()), "(10,10)-(30,30)(700,400)-(800,450)");
+    EXPECT_EQ(boxText(e.rectsToComposite()), "(10,10)-(30,30)");
+    EXPECT_EQ(boxText(e.rectsToDisplay()), "(10,10)-(30,30)(700,400)-(800,450)");
     EXPECT_EQ(e.windowListener()->getDirtyRectangle(), Box(10, 10, 800, 450));
 }
 
@@ -233,7 +221,7 @@ TEST(GUIGraphics, MipmapsAreRegeneratedOnlyUnderTheDamage) {
     EXPECT_EQ(e.diffuseMap().level(2).pixel(50, 20), poison);
     EXPECT_NE(e.diffuseMap().level(2).pixel(2, 2), poison);
     EXPECT_EQ(e.depthMap().level(3).pixel(25, 10).l, 7);
-    EXPECT_EQ(str(e.rectsToCompositeTiled()), "(0,0)-(16,16)");
+    EXPECT_EQ(boxText(e.rectsToCompositeTiled()), "(0,0)-(16,16)");
 }
 
 TEST(GUIGraphics, ListenerEndsDragsOnReleaseAndDropsFocusOnMissedClicks) {

@@ -7,20 +7,19 @@
 #include "plugkit/graphics/OwnedImage.h"
 #include "plugkit/gui/UIBufferedElementPBR.h"
 #include "plugkit/gui/UIBufferedElementRaw.h"
+#include "tests/support/Pixels.h"
 
 namespace plugkit::gui {
 namespace {
 
 using graphics::OwnedImage;
+using plugkit::testing::boxes;
+using plugkit::testing::fill;
 
 std::string rectsOf(DirtyRectList& list) {
     core::Vec<Box> v;
     list.copyRectangles(v);
-    std::string s;
-    for (const Box& b : v)
-        s += "(" + std::to_string(b.min.x) + "," + std::to_string(b.min.y) + ")-(" + std::to_string(b.max.x) +
-             "," + std::to_string(b.max.y) + ")";
-    return s;
+    return plugkit::testing::boxText(v);
 }
 
 TEST(DirtyRectList, NewRectStaysWholeAndOlderOnesAreCutInOrder) {
@@ -38,8 +37,7 @@ TEST(DirtyRectList, NewRectStaysWholeAndOlderOnesAreCutInOrder) {
     cross.addRect(Box(0, 0, 30, 30));
     cross.addRect(Box(10, 10, 20, 40));
     EXPECT_EQ(rectsOf(cross), "(0,0)-(30,10)(0,10)-(10,30)(20,10)-(30,30)(10,10)-(20,40)");
-    core::Vec<Box> pulled;
-    pulled.pushBack(Box(1, 1, 2, 2));
+    core::Vec<Box> pulled = boxes({Box(1, 1, 2, 2)});
     cross.pullAllRectangles(pulled);
     EXPECT_EQ(pulled.size(), 5u);
     EXPECT_EQ(pulled[0], Box(1, 1, 2, 2));
@@ -230,10 +228,8 @@ TEST_F(Tree, RenderRawClipsToImageAndPassesLocalRects) {
     OwnedImage<RGBA8> image;
     image.size(100, 100);
     Probe* p = add(&root, "p", Box(-10, 0, 40, 30), 0, true, flagRaw);
-    core::Vec<Box> areas;
-    areas.pushBack(Box(0, 0, 5, 5));
-    areas.pushBack(Box(35, 25, 60, 60));
-    areas.pushBack(Box(50, 50, 60, 60));  // misses the element
+    core::Vec<Box> areas =
+        boxes({Box(0, 0, 5, 5), Box(35, 25, 60, 60), Box(50, 50, 60, 60)});  // the last misses
     p->renderRaw(image.toRef(), areas);
     EXPECT_EQ(p->lastMap.w, 40);
     EXPECT_EQ(p->lastMap.h, 30);
@@ -243,9 +239,7 @@ TEST_F(Tree, RenderRawClipsToImageAndPassesLocalRects) {
     EXPECT_EQ(p->lastRects[1], Box(35, 25, 40, 30));
     // Nothing touching: no call.
     p->lastMap = ImageRef<RGBA8>{};
-    areas.clear();
-    areas.pushBack(Box(60, 0, 70, 10));
-    p->renderRaw(image.toRef(), areas);
+    p->renderRaw(image.toRef(), boxes({Box(60, 0, 70, 10)}));
     EXPECT_EQ(p->lastMap.pixels, nullptr);
 }
 
@@ -257,9 +251,7 @@ TEST_F(Tree, PlaceholderPBRDrawsEightPixelCheckers) {
     depth.size(32, 32);
     UIElement* e = root.addChild(core::mallocNew<UIElement>(&ctx, flagPBR));
     e->reflow(Box(0, 0, 32, 32));
-    core::Vec<Box> areas;
-    areas.pushBack(Box(0, 0, 32, 32));
-    e->renderPBR(diffuse.toRef(), depth.toRef(), material.toRef(), areas);
+    e->renderPBR(diffuse.toRef(), depth.toRef(), material.toRef(), boxes({Box(0, 0, 32, 32)}));
     EXPECT_EQ(diffuse.pixel(0, 0), (RGBA8{150, 150, 150, 0}));
     EXPECT_EQ(diffuse.pixel(8, 0), (RGBA8{100, 100, 100, 0}));
     EXPECT_EQ(diffuse.pixel(8, 8), (RGBA8{150, 150, 150, 0}));
@@ -284,15 +276,10 @@ struct Buffered : UIBufferedElementRaw {
 TEST_F(Tree, BufferedRawBlendsWithIntegerWeightsAndRedrawsOnlyWhenMarked) {
     OwnedImage<RGBA8> image;
     image.size(4, 2);
-    auto clear = [&] {
-        for (int y = 0; y < 2; ++y)
-            for (int x = 0; x < 4; ++x) image.pixel(x, y) = RGBA8{0, 0, 0, 0};
-    };
-    clear();
+    fill(image.toRef(), RGBA8{0, 0, 0, 0});
     Buffered* b = static_cast<Buffered*>(root.addChild(core::mallocNew<Buffered>(&ctx)));
     b->reflow(Box(0, 0, 3, 2));
-    core::Vec<Box> areas;
-    areas.pushBack(Box(0, 0, 4, 2));
+    const core::Vec<Box> areas = boxes({Box(0, 0, 4, 2)});
     b->renderRaw(image.toRef(), areas);
     EXPECT_EQ(b->draws, 1);
     EXPECT_EQ(image.pixel(0, 1), (RGBA8{255, 255, 255, 255}));
@@ -305,7 +292,7 @@ TEST_F(Tree, BufferedRawBlendsWithIntegerWeightsAndRedrawsOnlyWhenMarked) {
     b->renderRaw(image.toRef(), areas);
     EXPECT_EQ(b->draws, 2);
     b->reflow(Box(1, 0, 4, 1));  // resized
-    clear();
+    fill(image.toRef(), RGBA8{0, 0, 0, 0});
     b->renderRaw(image.toRef(), areas);
     EXPECT_EQ(b->draws, 3);
     EXPECT_EQ(image.pixel(1, 0), (RGBA8{255, 255, 255, 255}));
@@ -315,12 +302,10 @@ TEST_F(Tree, BufferedRawBlendsWithIntegerWeightsAndRedrawsOnlyWhenMarked) {
 TEST_F(Tree, BufferedRawOverTheLeftEdgeShowsItsVisiblePart) {
     OwnedImage<RGBA8> image;
     image.size(4, 1);
-    for (int x = 0; x < 4; ++x) image.pixel(x, 0) = RGBA8{0, 0, 0, 0};
+    fill(image.toRef(), RGBA8{0, 0, 0, 0});
     Buffered* b = static_cast<Buffered*>(root.addChild(core::mallocNew<Buffered>(&ctx)));
     b->reflow(Box(-1, 0, 3, 1));  // buffer column 1 (opacity 128) lands on window column 0
-    core::Vec<Box> areas;
-    areas.pushBack(Box(0, 0, 4, 1));
-    b->renderRaw(image.toRef(), areas);
+    b->renderRaw(image.toRef(), boxes({Box(0, 0, 4, 1)}));
     EXPECT_EQ(image.pixel(0, 0), (RGBA8{128, 128, 128, 128}));
     EXPECT_EQ(image.pixel(1, 0), (RGBA8{0, 0, 0, 0}));
 }
@@ -341,16 +326,12 @@ TEST_F(Tree, BufferedPBRBlendsDepthWithSixteenBitWeights) {
     diffuse.size(2, 1);
     material.size(2, 1);
     depth.size(2, 1);
-    for (int x = 0; x < 2; ++x) {
-        diffuse.pixel(x, 0) = RGBA8{1, 2, 3, 4};
-        material.pixel(x, 0) = RGBA8{5, 6, 7, 8};
-        depth.pixel(x, 0).l = 1000;
-    }
+    fill(diffuse.toRef(), RGBA8{1, 2, 3, 4});
+    fill(material.toRef(), RGBA8{5, 6, 7, 8});
+    fill(depth.toRef(), L16{1000});
     UIElement* e = root.addChild(core::mallocNew<BufferedPBR>(&ctx));
     e->reflow(Box(0, 0, 2, 1));
-    core::Vec<Box> areas;
-    areas.pushBack(Box(0, 0, 2, 1));
-    e->renderPBR(diffuse.toRef(), depth.toRef(), material.toRef(), areas);
+    e->renderPBR(diffuse.toRef(), depth.toRef(), material.toRef(), boxes({Box(0, 0, 2, 1)}));
     // (128 * 257 * 65535 + (65535 - 128 * 257) * 1000 + 32768) / 65536
     EXPECT_EQ(depth.pixel(0, 0).l, 33394);
     EXPECT_EQ(depth.pixel(1, 0).l, 1000);
