@@ -42,55 +42,22 @@ aax::PluginProcs procs() {
 
 }  // namespace
 
-TEST(AAXDescription, FourComponentsWithIdentifiersStemsAndFields) {
+// The product's names, category, properties and context fields, as a host reads them from the built
+// library, are checked by the stand-in host's library test; here what only the binding can see.
+TEST(AAXDescription, HandsOverTheBundleBothFactoriesAndTheRenderCallback) {
     auto* client = plugkit::client::Client::create<plugin::MultibandComp>();
     CollectionDouble collection;
     ASSERT_EQ(aax::describePlugin(collection, *client, procs()), 0);
-
-    EffectDouble& effect = collection.effect;
-    EXPECT_EQ(effect.names, std::vector<std::string>{"Tolva Multiband Compressor"});
-    EXPECT_EQ(collection.packageNames,
-              (std::vector<std::string>{"Tolva Multiband Compressor", "Tolva Multiband "}));
-    EXPECT_EQ(effect.category, 2u);  // dynamics
     EXPECT_EQ(collection.effectsAdded, 1);
     EXPECT_EQ(collection.bundle, client->info().aaxBundleId);
-    EXPECT_EQ(collection.manufacturer, "PEL");
-    EXPECT_EQ(collection.version, 2u);
     using Proc = std::pair<sdk::CreateObjectProc, sdk::ProcPtrID>;
-    EXPECT_EQ(effect.procs, (std::vector<Proc>{{&fakeFactory, 0}, {&aax::AAXEffectGUI::create, 1}}));
-
-    // Per layout: stem formats and the native and AudioSuite identifiers ("pe"/"pf" + channels).
-    struct Layout {
-        sdk::PropertyValue inStem, outStem;
-        const char *native, *audioSuite;
-    };
-    const Layout layouts[] = {{0x00000001, 0x00000001, "pe11", "pf11"},
-                              {0x00000001, 0x00010002, "pe12", "pf12"},
-                              {0x00010002, 0x00000001, "pe21", "pf21"},
-                              {0x00010002, 0x00010002, "pe22", "pf22"}};
-    const auto code = [](const char* c) { return static_cast<sdk::PropertyValue>(aax::fourCharCode(c)); };
-    ASSERT_EQ(effect.components.size(), 4u);
-    for (int i = 0; i < 4; ++i) {
-        ComponentDouble& c = *effect.components[i];
-        EXPECT_TRUE(c.added);
-        EXPECT_EQ(c.render, &aax::StaticRenderAudio);
-        EXPECT_EQ(c.fields,
-                  (std::vector<std::string>{"4:private:4", "3:private:4", "5:midi:3:Transport:65535", "0:in",
-                                            "1:out", "2:len", "6:private:8", "7:private:4"}));
-        // In the order added; 56, 60 and 118 carry fixed values.
-        const std::vector<std::pair<sdk::PropertyID, sdk::PropertyValue>> expected = {
-            {56, 0},
-            {51, layouts[i].inStem},
-            {52, layouts[i].outStem},
-            {60, 1},
-            {11, code("PELX")},
-            {12, code("pelq")},
-            {13, code(layouts[i].native)},
-            {14, code(layouts[i].audioSuite)},
-            {118, 1}};
-        EXPECT_EQ(c.properties.props, expected) << i;
+    EXPECT_EQ(collection.effect.procs,
+              (std::vector<Proc>{{&fakeFactory, 0}, {&aax::AAXEffectGUI::create, 1}}));
+    ASSERT_EQ(collection.effect.components.size(), 4u);
+    for (const auto* c : collection.effect.components) {
+        EXPECT_TRUE(c->added);
+        EXPECT_EQ(c->render, &aax::StaticRenderAudio);
     }
-    EXPECT_EQ(aax::fourCharCode("pe21"), 0x70653231u);  // first character in the top byte
     plugkit::core::destroyFree(client);
 }
 
@@ -186,16 +153,14 @@ TEST(AAXEntryPoints, RegisterPluginHandsBackTheDefinition) {
     EXPECT_EQ(ACFRegisterPlugin(nullptr, &definition), sdk::kErrorNullObject);
 }
 
-TEST(AAXEntryPoints, FixedAnswers) {
+// The out arguments are cleared even when the host left something in them.
+TEST(AAXEntryPoints, FixedAnswersClearTheirOutArguments) {
     void* factory = &factory;
     EXPECT_EQ(ACFGetClassFactory(nullptr, nullptr, nullptr, &factory), -20009);
     EXPECT_EQ(factory, nullptr);
     sdk::IACFUnknown* component = reinterpret_cast<sdk::IACFUnknown*>(&factory);
     EXPECT_EQ(ACFRegisterComponent(nullptr, nullptr, &component), 0);
     EXPECT_EQ(component, nullptr);
-    std::uint64_t version = 0;
-    EXPECT_EQ(ACFGetSDKVersion(&version), 0);
-    EXPECT_EQ(version, 0x0000020300BF7318ull);
     EXPECT_EQ(ACFGetSDKVersion(nullptr), sdk::kErrorNullObject);
 }
 
