@@ -1,6 +1,6 @@
 // The crossover display: handle columns, level intake and smoothing, the bar and threshold rows it
 // draws, handle dragging through the editor path with its bounds, and a window whose pixels outside
-// the display stay as they were under the display and a faint overlay.
+// the display stay as they were.
 #include <cmath>
 
 #include "TolvaDisplayFixture.h"
@@ -204,42 +204,23 @@ TEST_F(TolvaDisplayDrag, DragsAwayFromTheHandleRowsOrAtColumnZeroMoveNothing) {
     release();
 }
 
-// Composites the raw window the way the editor does: the display, then an 800 x 450 overlay that is
-// transparent except for a faint veil over the display. Nothing outside the display may change,
-// even with handle texts drawn at the edges.
+// Nothing outside the display changes, even with a handle's value text drawn at the right edge.
+// (The editor's overlay over the display is checked with the real editor and its real image.)
 TEST_F(TolvaDisplayDrag, WindowOutsideTheDisplayKeepsItsPixels) {
     feed(display, 1.5f, 0.7f, 60);
     drag(577, 87, 40, 10);  // handle 3 at the right edge, its value text being drawn
-    OwnedImage<RGBA8> window, before;
+    OwnedImage<RGBA8> window;
     renderWindow(display, window);
-    renderWindow(display, before);  // the same, for comparison after the overlay
-
-    OwnedImage<RGBA8> overlay;
-    overlay.size(kWinW, kWinH);
-    plugkit::testing::fillBy(overlay.toRef(), [](int x, int y) {
-        return kDisplayBox.contains(x, y) ? RGBA8{200, 220, 255, 40} : RGBA8{255, 255, 255, 0};
-    });
-    for (int y = 0; y < kWinH - 1; ++y) {
-        for (int x = 0; x < kWinW - 1; ++x) {
-            const RGBA8 s = overlay.pixel(x, y);
-            RGBA8& d = window.pixel(x, y);
-            for (int c = 0; c < 4; ++c)
-                d[c] = static_cast<uint8_t>(((s[c] * s.a + d[c] * (255 - s.a)) * 32897) >> 23);
-        }
-    }
-
     int changedInside = 0;
-    for (int y = 0; y < kWinH; ++y) {
+    for (int y = 0; y < kWinH; ++y)
         for (int x = 0; x < kWinW; ++x) {
             const RGBA8 pattern{static_cast<uint8_t>(x), static_cast<uint8_t>(y), 77, 255};
-            if (!kDisplayBox.contains(x, y)) {
+            if (!kDisplayBox.contains(x, y))
                 ASSERT_EQ(window.pixel(x, y), pattern) << x << "," << y;
-            } else {
-                changedInside += !(window.pixel(x, y) == before.pixel(x, y));
-            }
+            else
+                changedInside += !(window.pixel(x, y) == pattern);
         }
-    }
-    EXPECT_GT(changedInside, kDisplayBox.area() / 2);  // the veil shows over the display
+    EXPECT_GT(changedInside, kDisplayBox.area() / 2);  // the display itself is drawn
     release();
 }
 
