@@ -1,18 +1,13 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <limits>
-#include <sstream>
 #include <string>
-#include <thread>
 
 #include "pelgui/UIBitmap.h"
 #include "pelgui/UIImageLogo.h"
 #include "pelgui/UIParamLabel.h"
+#include "tests/support/FakeBrowser.h"
 #include "tests/support/Pixels.h"
 #include "tolva_resources.h"
 
@@ -122,16 +117,8 @@ TEST(Bitmap, BlendsItsImageAndLeavesWhatLiesBeyondIt) {
 }
 
 TEST(ImageLogo, TakesEveryClickAndOpensItsPageInTheBrowser) {
-    char folder[] = "/tmp/pelgui_logoXXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    const std::string script = std::string(folder) + "/browser";
-    const std::string log = std::string(folder) + "/url.txt";
-    // The harmless browser writes its arguments to a file (through a temporary name, so the file
-    // appears whole).
-    std::ofstream(script) << "#!/bin/sh\necho \"$@\" > " << log << ".tmp && mv " << log << ".tmp " << log
-                          << "\n";
-    chmod(script.c_str(), 0755);
-    setenv("BROWSER", script.c_str(), 1);
+    plugkit::testing::FakeBrowser browser;
+    setenv("BROWSER", browser.program().c_str(), 1);
 
     UIContext ctx;
     OwnedImage<RGBA8> image;
@@ -146,19 +133,7 @@ TEST(ImageLogo, TakesEveryClickAndOpensItsPageInTheBrowser) {
     EXPECT_EQ(ctx.dragged, logo);
     unsetenv("BROWSER");
 
-    std::string seen = "<timeout>";
-    for (int i = 0; i < 500 && seen == "<timeout>"; ++i) {
-        std::ifstream in(log);
-        if (in) {
-            std::stringstream s;
-            s << in.rdbuf();
-            seen = s.str();
-        } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    }
-    EXPECT_EQ(seen, "https://www.pel-audio.com/tolva\n");
-    std::system((std::string("rm -rf ") + folder).c_str());
+    EXPECT_EQ(browser.waitForLog(), "https://www.pel-audio.com/tolva\n");
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstring>
 #include <string>
 
@@ -112,14 +111,7 @@ TEST(CocoaEvents, ViewClassNamesAreFreshVersion4Uuids) {
     const std::string name(a);
     ASSERT_EQ(name.size(), 48u);
     EXPECT_EQ(name.substr(0, 12), "PlugkitView_");
-    const std::string uuid = name.substr(12);
-    for (int i = 0; i < 36; ++i) {
-        if (i == 8 || i == 13 || i == 18 || i == 23)
-            EXPECT_EQ(uuid[i], '-') << name;
-        else
-            EXPECT_TRUE(std::isxdigit(static_cast<unsigned char>(uuid[i])) && !std::isupper(uuid[i])) << name;
-    }
-    EXPECT_EQ(uuid[14], '4') << name;
+    EXPECT_EQ(name[12 + 14], '4') << name;  // the text of a version-4 UUID follows (its format: UUID tests)
     EXPECT_NE(std::string(a), std::string(b));
 }
 
