@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "plugkit/core/AlignedAlloc.h"
+#include "plugkit/graphics/Font.h"
+
 namespace testfont {
 
 using Bytes = std::vector<unsigned char>;
@@ -127,5 +130,16 @@ inline Bytes build(const Options& o = {}) {
     }
     return font;
 }
+
+// Owns a font made by Font::tryCreate (null when the bytes were refused).
+struct FontHolder {
+    plugkit::graphics::Font* font;
+    explicit FontHolder(plugkit::graphics::Font* f) : font(f) {}
+    explicit FontHolder(const Bytes& b) : font(plugkit::graphics::Font::tryCreate(b.data(), b.size())) {}
+    ~FontHolder() { plugkit::core::destroyFree(font); }
+    FontHolder(const FontHolder&) = delete;
+    FontHolder& operator=(const FontHolder&) = delete;
+    plugkit::graphics::Font* operator->() const { return font; }
+};
 
 }  // namespace testfont

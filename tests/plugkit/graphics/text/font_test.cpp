@@ -17,11 +17,7 @@ using namespace plugkit::graphics;
 
 namespace {
 
-struct FontHolder {
-    Font* font;
-    ~FontHolder() { plugkit::core::destroyFree(font); }
-    Font* operator->() const { return font; }
-};
+using testfont::FontHolder;
 
 struct Placed {
     uint32_t cp;
@@ -89,7 +85,7 @@ TEST(Font, Utf8DecodingReplacesEveryInvalidSequence) {
 
 TEST(Font, LayoutUsesBoxesKerningShiftsAndSpacing) {
     const auto bytes = testfont::build({.kernAA = true});
-    FontHolder f{Font::tryCreate(bytes.data(), bytes.size())};
+    FontHolder f(bytes);
     ASSERT_NE(f.font, nullptr);
     // 10 px: scale 0.01; 'A' box (0, -8, 10, 2); advance 10 px; kerning A-A -1 px.
     auto placed = layout(*f.font, "AA A", 10, 0.5f, 0, 0);
@@ -118,7 +114,7 @@ TEST(Font, LayoutUsesBoxesKerningShiftsAndSpacing) {
 
 TEST(Font, HeightOfxFallsBackToAscentWithoutAnxGlyph) {
     const auto bytes = testfont::build();
-    FontHolder f{Font::tryCreate(bytes.data(), bytes.size())};
+    FontHolder f(bytes);
     ASSERT_NE(f.font, nullptr);
     EXPECT_FLOAT_EQ(f->getHeightOfx(10), 8.0f);  // ascent 800 * 0.01
 }
@@ -159,17 +155,17 @@ TEST(Font, CorruptBytesFailAtLoad) {
 TEST(Font, TheCheckRefusesExactlyWhatTheParserCannotRead) {
     // The character map the parser uses must be one it can look up; format 2 it cannot.
     const auto used2 = testfont::build({.extraCmapFormat = 2, .extraCmapUsed = true});
-    EXPECT_EQ(FontHolder{Font::tryCreate(used2.data(), used2.size())}.font, nullptr);
+    EXPECT_EQ(FontHolder(used2).font, nullptr);
     // Maps the parser does not use are not its concern: an unused variation-sequence map.
     for (int format : {14, 2}) {
         const auto unused = testfont::build({.extraCmapFormat = format});
-        FontHolder f{Font::tryCreate(unused.data(), unused.size())};
+        FontHolder f(unused);
         ASSERT_NE(f.font, nullptr) << format;
         EXPECT_EQ(f->measureText("A", 10, 0), Box(0, -8, 10, 2));
     }
     // A component scaled slightly above 1 keeps every coordinate well within the parser's range.
     const auto scaled = testfont::build({.compositeScale = 0x4100});  // 1.015625
-    FontHolder f{Font::tryCreate(scaled.data(), scaled.size())};
+    FontHolder f(scaled);
     ASSERT_NE(f.font, nullptr);
     const auto placed = layout(*f.font, "z", 10, 0, 0, 0);  // the missing glyph is the composite
     ASSERT_EQ(placed.size(), 1u);
@@ -178,7 +174,7 @@ TEST(Font, TheCheckRefusesExactlyWhatTheParserCannotRead) {
 
 TEST(Font, LayoutIsSafeForAnyNumber) {
     const auto bytes = testfont::build();
-    FontHolder f{Font::tryCreate(bytes.data(), bytes.size())};
+    FontHolder f(bytes);
     ASSERT_NE(f.font, nullptr);
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
     for (float size : {nan, inf, -inf, 0.0f, -10.0f, 1e30f}) {

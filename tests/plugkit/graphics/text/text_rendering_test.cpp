@@ -11,6 +11,7 @@
 #include "plugkit/core/AlignedAlloc.h"
 #include "plugkit/graphics/OwnedImage.h"
 #include "plugkit/graphics/TextRendering.h"
+#include "tests/support/Pixels.h"
 #include "tolva_resources.h"
 
 using namespace plugkit::graphics;
@@ -21,8 +22,7 @@ struct Canvas {
     OwnedImage<RGBA8> image;
     Canvas(int w, int h, RGBA8 fill = RGBA8{0, 0, 0, 0}) {
         image.size(w, h);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) image.row(y)[x] = fill;
+        plugkit::testing::fill(image.toRef(), fill);
     }
     ImageRef<RGBA8> ref() { return image.toRef(); }
     RGBA8 at(int x, int y) const { return image.row(y)[x]; }
@@ -41,20 +41,21 @@ struct Canvas {
 bool samePixels(const Canvas& a, const Canvas& b, int ax, int bx, int w) {
     for (int y = 0; y < a.image.height(); ++y)
         for (int x = 0; x < w; ++x) {
-            const RGBA8 p = a.at(ax + x, y), q = b.at(bx + x, y);
-            if (p.r != q.r || p.g != q.g || p.b != q.b || p.a != q.a) return false;
+            if (!(a.at(ax + x, y) == b.at(bx + x, y))) return false;
         }
     return true;
 }
 
-struct FontHolder {
-    Font* font;
-    explicit FontHolder(const testfont::Bytes& b) : font(Font::tryCreate(b.data(), b.size())) {}
-    explicit FontHolder(Font* f) : font(f) {}
-    ~FontHolder() { plugkit::core::destroyFree(font); }
-};
+using testfont::FontHolder;
 
 const RGBA8 white{255, 255, 255, 255};
+
+// The product's font, loaded once per test.
+struct VeraText : ::testing::Test {
+    FontHolder held{Font::tryCreate(tolva::resources::VeraBd_ttf.data, tolva::resources::VeraBd_ttf.size)};
+    Font& vera() { return *held.font; }
+    void SetUp() override { ASSERT_NE(held.font, nullptr); }
+};
 
 }  // namespace
 
@@ -126,49 +127,40 @@ TEST(FillText, EqualShiftsShareOneCacheEntry) {
     }
 }
 
-TEST(FillText, ClipsAtTheTargetEdgesWithoutMovingTheGlyphs) {
-    FontHolder held(Font::tryCreate(tolva::resources::VeraBd_ttf.data, tolva::resources::VeraBd_ttf.size));
-    ASSERT_NE(held.font, nullptr);
-    Font& vera = *held.font;
+TEST_F(VeraText, ClipsAtTheTargetEdgesWithoutMovingTheGlyphs) {
     Canvas clipped(60, 24), whole(90, 24);
-    fillText(clipped.ref(), vera, "W@g", 16, 0, white, -5.25f, 17);
-    fillText(whole.ref(), vera, "W@g", 16, 0, white, 24.75f, 17);  // 30 px further right
+    fillText(clipped.ref(), vera(), "W@g", 16, 0, white, -5.25f, 17);
+    fillText(whole.ref(), vera(), "W@g", 16, 0, white, 24.75f, 17);  // 30 px further right
     EXPECT_TRUE(samePixels(clipped, whole, 0, 30, 60));
     // Text far outside draws nothing and does not crash.
     Canvas empty(10, 10);
-    fillText(empty.ref(), vera, "Gain", 16, 0, white, -500, 5);
-    fillText(empty.ref(), vera, "Gain", 16, 0, white, 5, 5000);
-    fillText(empty.ref(), vera, "", 16, 0, white, 5, 5);
+    fillText(empty.ref(), vera(), "Gain", 16, 0, white, -500, 5);
+    fillText(empty.ref(), vera(), "Gain", 16, 0, white, 5, 5000);
+    fillText(empty.ref(), vera(), "", 16, 0, white, 5, 5);
     EXPECT_TRUE(empty.touched().empty());
 }
 
-TEST(FillText, CropDrawsLikeAnImageOfItsSizeAndStaysInside) {
-    FontHolder held(Font::tryCreate(tolva::resources::VeraBd_ttf.data, tolva::resources::VeraBd_ttf.size));
-    ASSERT_NE(held.font, nullptr);
-    Font& vera = *held.font;
+TEST_F(VeraText, CropDrawsLikeAnImageOfItsSizeAndStaysInside) {
     Canvas big(100, 60), small(30, 20), reference(100, 60);
-    fillText(crop(big.ref(), Box(40, 20, 70, 40)), vera, "8.5 kHz", 14, 0, white, 15, 10,
+    fillText(crop(big.ref(), Box(40, 20, 70, 40)), vera(), "8.5 kHz", 14, 0, white, 15, 10,
              HorizontalAlignment::center, VerticalAlignment::center);
-    fillText(small.ref(), vera, "8.5 kHz", 14, 0, white, 15, 10, HorizontalAlignment::center,
+    fillText(small.ref(), vera(), "8.5 kHz", 14, 0, white, 15, 10, HorizontalAlignment::center,
              VerticalAlignment::center);
     EXPECT_TRUE(Box(40, 20, 70, 40).contains(big.touched()));
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 30; ++x) ASSERT_EQ(big.at(40 + x, 20 + y).r, small.at(x, y).r) << x << "," << y;
     // A crop that reaches past the image is clipped to the image.
-    fillText(crop(reference.ref(), Box(90, 50, 140, 90)), vera, "WWW", 30, 0, white, 0, 20);
+    fillText(crop(reference.ref(), Box(90, 50, 140, 90)), vera(), "WWW", 30, 0, white, 0, 20);
     EXPECT_TRUE(Box(90, 50, 100, 60).contains(reference.touched()));
 }
 
-TEST(FillText, InvalidUtf8DrawsLikeTheReplacementCharacter) {
-    FontHolder held(Font::tryCreate(tolva::resources::VeraBd_ttf.data, tolva::resources::VeraBd_ttf.size));
-    ASSERT_NE(held.font, nullptr);
-    Font& vera = *held.font;
+TEST_F(VeraText, InvalidUtf8DrawsLikeTheReplacementCharacter) {
     Canvas a(60, 30), b(60, 30);
-    fillText(a.ref(), vera,
+    fillText(a.ref(), vera(),
              "a\xFF"
              "b",
              20, 0, white, 3, 22);
-    fillText(b.ref(), vera,
+    fillText(b.ref(), vera(),
              "a\xEF\xBF\xBD"
              "b",
              20, 0, white, 3, 22);
@@ -176,10 +168,7 @@ TEST(FillText, InvalidUtf8DrawsLikeTheReplacementCharacter) {
     EXPECT_FALSE(a.touched().empty());
 }
 
-TEST(FillText, ConcurrentDrawsWithOneFontMatchSerialDraws) {
-    FontHolder held(Font::tryCreate(tolva::resources::VeraBd_ttf.data, tolva::resources::VeraBd_ttf.size));
-    ASSERT_NE(held.font, nullptr);
-    Font& vera = *held.font;
+TEST_F(VeraText, ConcurrentDrawsWithOneFontMatchSerialDraws) {
     const char* labels[] = {"Threshold", "Ratio 4.0:1", "Attack 12 ms", "Release 150 ms"};
     std::deque<Canvas> serial, parallel;
     for (int i = 0; i < 4; ++i) {
@@ -198,7 +187,7 @@ TEST(FillText, ConcurrentDrawsWithOneFontMatchSerialDraws) {
     for (int i = 0; i < 4; ++i)
         threads.emplace_back([&, i] {
             for (int k = 0; k < 8; ++k)
-                fillText(parallel[i].ref(), vera, labels[i], 13 + k % 2, 0, white, 3 + k * 0.125f, 17);
+                fillText(parallel[i].ref(), vera(), labels[i], 13 + k % 2, 0, white, 3 + k * 0.125f, 17);
         });
     for (auto& t : threads) t.join();
     for (int i = 0; i < 4; ++i) EXPECT_TRUE(samePixels(serial[i], parallel[i], 0, 0, 120)) << labels[i];
