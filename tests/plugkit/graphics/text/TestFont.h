@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "plugkit/core/AlignedAlloc.h"
 #include "plugkit/graphics/Font.h"
 
 namespace testfont {
@@ -131,15 +130,9 @@ inline Bytes build(const Options& o = {}) {
     return font;
 }
 
-// Owns a font made by Font::tryCreate (null when the bytes were refused).
-struct FontHolder {
-    plugkit::graphics::Font* font;
-    explicit FontHolder(plugkit::graphics::Font* f) : font(f) {}
-    explicit FontHolder(const Bytes& b) : font(plugkit::graphics::Font::tryCreate(b.data(), b.size())) {}
-    ~FontHolder() { plugkit::core::destroyFree(font); }
-    FontHolder(const FontHolder&) = delete;
-    FontHolder& operator=(const FontHolder&) = delete;
-    plugkit::graphics::Font* operator->() const { return font; }
-};
+// The font the bytes describe, or null when they are refused.
+inline plugkit::graphics::FontPtr load(const Bytes& b) {
+    return plugkit::graphics::FontPtr(plugkit::graphics::Font::tryCreate(b.data(), b.size()));
+}
 
 }  // namespace testfont

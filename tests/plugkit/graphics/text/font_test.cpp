@@ -17,8 +17,6 @@ using namespace plugkit::graphics;
 
 namespace {
 
-using testfont::FontHolder;
-
 struct Placed {
     uint32_t cp;
     Box box;
@@ -45,8 +43,8 @@ const tolva::resources::Resource& vera = tolva::resources::VeraBd_ttf;
 
 TEST(Font, EmbeddedFontLoadsWithItsHeaderMetrics) {
     ASSERT_GT(vera.size, 50000u);
-    FontHolder f{Font::tryCreate(vera.data, vera.size)};
-    ASSERT_NE(f.font, nullptr);
+    const FontPtr f{Font::tryCreate(vera.data, vera.size)};
+    ASSERT_NE(f.get(), nullptr);
     EXPECT_EQ(f->ascent(), 1901);
     EXPECT_EQ(f->descent(), -483);
     EXPECT_EQ(f->lineGap(), 0);
@@ -85,10 +83,10 @@ TEST(Font, Utf8DecodingReplacesEveryInvalidSequence) {
 
 TEST(Font, LayoutUsesBoxesKerningShiftsAndSpacing) {
     const auto bytes = testfont::build({.kernAA = true});
-    FontHolder f(bytes);
-    ASSERT_NE(f.font, nullptr);
+    const FontPtr f = testfont::load(bytes);
+    ASSERT_NE(f.get(), nullptr);
     // 10 px: scale 0.01; 'A' box (0, -8, 10, 2); advance 10 px; kerning A-A -1 px.
-    auto placed = layout(*f.font, "AA A", 10, 0.5f, 0, 0);
+    auto placed = layout(*f, "AA A", 10, 0.5f, 0, 0);
     ASSERT_EQ(placed.size(), 4u);
     EXPECT_EQ(placed[0].box, Box(0, -8, 10, 2));
     // second A: 10 + 0.5 - 1 = 9.5 -> ix 9, shift 0.5, box floor(0.5) .. ceil(10.5)
@@ -97,7 +95,7 @@ TEST(Font, LayoutUsesBoxesKerningShiftsAndSpacing) {
     EXPECT_EQ(placed[2].box, Box(20, 0, 20, 0));  // a space has no box: (ix, iy, ix, iy)
     EXPECT_EQ(placed[2].cp, static_cast<uint32_t>(' '));
     // Shifts are rounded to eighths, halves away from zero, and may reach 1.
-    placed = layout(*f.font, "A", 10, 0, 3.0625f, 7.97f);
+    placed = layout(*f, "A", 10, 0, 3.0625f, 7.97f);
     EXPECT_EQ(placed[0].xShift, 0.125f);
     EXPECT_EQ(placed[0].yShift, 1.0f);
     EXPECT_EQ(placed[0].box, Box(3, 7 - 8 + 1, 3 + 11, 7 + 2 + 1));
@@ -106,7 +104,7 @@ TEST(Font, LayoutUsesBoxesKerningShiftsAndSpacing) {
     EXPECT_EQ(f->measureText("AAAA", 10, 0), Box(0, -8, 37, 2));  // three kerned pairs
     EXPECT_EQ(f->measureText("A A", 10, 0.5f), Box(0, -8, 31, 2));
     // Unknown code points and invalid bytes lay out the missing glyph (empty here).
-    placed = layout(*f.font, "\xFFz", 10, 0, 0, 0);
+    placed = layout(*f, "\xFFz", 10, 0, 0, 0);
     EXPECT_EQ(placed[0].cp, 0xFFFDu);
     EXPECT_TRUE(placed[0].box.empty());
     EXPECT_EQ(placed[1].box, Box(10, 0, 10, 0));
@@ -114,8 +112,8 @@ TEST(Font, LayoutUsesBoxesKerningShiftsAndSpacing) {
 
 TEST(Font, HeightOfxFallsBackToAscentWithoutAnxGlyph) {
     const auto bytes = testfont::build();
-    FontHolder f(bytes);
-    ASSERT_NE(f.font, nullptr);
+    const FontPtr f = testfont::load(bytes);
+    ASSERT_NE(f.get(), nullptr);
     EXPECT_FLOAT_EQ(f->getHeightOfx(10), 8.0f);  // ascent 800 * 0.01
 }
 
@@ -155,39 +153,39 @@ TEST(Font, CorruptBytesFailAtLoad) {
 TEST(Font, TheCheckRefusesExactlyWhatTheParserCannotRead) {
     // The character map the parser uses must be one it can look up; format 2 it cannot.
     const auto used2 = testfont::build({.extraCmapFormat = 2, .extraCmapUsed = true});
-    EXPECT_EQ(FontHolder(used2).font, nullptr);
+    EXPECT_FALSE(testfont::load(used2));
     // Maps the parser does not use are not its concern: an unused variation-sequence map.
     for (int format : {14, 2}) {
         const auto unused = testfont::build({.extraCmapFormat = format});
-        FontHolder f(unused);
-        ASSERT_NE(f.font, nullptr) << format;
+        const FontPtr f = testfont::load(unused);
+        ASSERT_NE(f.get(), nullptr) << format;
         EXPECT_EQ(f->measureText("A", 10, 0), Box(0, -8, 10, 2));
     }
     // A component scaled slightly above 1 keeps every coordinate well within the parser's range.
     const auto scaled = testfont::build({.compositeScale = 0x4100});  // 1.015625
-    FontHolder f(scaled);
-    ASSERT_NE(f.font, nullptr);
-    const auto placed = layout(*f.font, "z", 10, 0, 0, 0);  // the missing glyph is the composite
+    const FontPtr f = testfont::load(scaled);
+    ASSERT_NE(f.get(), nullptr);
+    const auto placed = layout(*f, "z", 10, 0, 0, 0);  // the missing glyph is the composite
     ASSERT_EQ(placed.size(), 1u);
     EXPECT_EQ(placed[0].box, Box(0, -8, 10, 2));  // the box its header gives
 }
 
 TEST(Font, LayoutIsSafeForAnyNumber) {
     const auto bytes = testfont::build();
-    FontHolder f(bytes);
-    ASSERT_NE(f.font, nullptr);
+    const FontPtr f = testfont::load(bytes);
+    ASSERT_NE(f.get(), nullptr);
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
     for (float size : {nan, inf, -inf, 0.0f, -10.0f, 1e30f}) {
         EXPECT_EQ(f->measureText("AA", size, 0), Box(0, 0, 0, 0)) << size;
-        EXPECT_TRUE(layout(*f.font, "AA", size, 0, 0, 0).empty()) << size;
+        EXPECT_TRUE(layout(*f, "AA", size, 0, 0, 0).empty()) << size;
     }
     // A position or spacing that is not a number counts as 0; huge ones are clamped.
-    const auto atZero = layout(*f.font, "AA", 10, 0, 0, 0);
-    const auto atNaN = layout(*f.font, "AA", 10, nan, nan, nan);
+    const auto atZero = layout(*f, "AA", 10, 0, 0, 0);
+    const auto atNaN = layout(*f, "AA", 10, nan, nan, nan);
     ASSERT_EQ(atNaN.size(), 2u);
     EXPECT_EQ(atNaN[1].box, atZero[1].box);
     for (float far : {1e30f, -1e30f, inf, -inf}) {
-        for (const auto& p : layout(*f.font, "AA", Font::kMaxSizePx, far, far, far)) {
+        for (const auto& p : layout(*f, "AA", Font::kMaxSizePx, far, far, far)) {
             EXPECT_LE(std::abs(static_cast<double>(p.box.min.x)), 2.0 * Font::kMaxPixel);
             EXPECT_LE(std::abs(static_cast<double>(p.box.max.y)), 2.0 * Font::kMaxPixel);
         }

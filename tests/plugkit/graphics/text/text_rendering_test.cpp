@@ -46,26 +46,24 @@ bool samePixels(const Canvas& a, const Canvas& b, int ax, int bx, int w) {
     return true;
 }
 
-using testfont::FontHolder;
-
 const RGBA8 white{255, 255, 255, 255};
 
 // The product's font, loaded once per test.
 struct VeraText : ::testing::Test {
-    FontHolder held{Font::tryCreate(tolva::resources::VeraBd_ttf.data, tolva::resources::VeraBd_ttf.size)};
-    Font& vera() { return *held.font; }
-    void SetUp() override { ASSERT_NE(held.font, nullptr); }
+    const FontPtr held{Font::tryCreate(tolva::resources::VeraBd_ttf.data, tolva::resources::VeraBd_ttf.size)};
+    Font& vera() { return *held; }
+    void SetUp() override { ASSERT_NE(held.get(), nullptr); }
 };
 
 }  // namespace
 
 TEST(FillText, CentreAlignmentOriginAndSubPixelOffsets) {
     const auto bytes = testfont::build({.ascent = 1000});  // at 12 px an 'A' is (0, -10, 10, 2)
-    FontHolder f(bytes);
-    ASSERT_NE(f.font, nullptr);
-    ASSERT_EQ(f.font->measureText("AAAA", 12, 0), Box(0, -10, 40, 2));
+    const FontPtr f = testfont::load(bytes);
+    ASSERT_NE(f.get(), nullptr);
+    ASSERT_EQ(f.get()->measureText("AAAA", 12, 0), Box(0, -10, 40, 2));
     Canvas c(200, 100);
-    fillText(c.ref(), *f.font, "AAAA", 12, 0, white, 100.5f, 50.25f, HorizontalAlignment::center,
+    fillText(c.ref(), *f, "AAAA", 12, 0, white, 100.5f, 50.25f, HorizontalAlignment::center,
              VerticalAlignment::center);
     // Origin (100 - 20, 50 + 4) = (80, 54); glyphs at offsets (0.5, 0.25) grow one column and row.
     EXPECT_EQ(c.touched(), Box(80, 44, 121, 57));
@@ -77,18 +75,18 @@ TEST(FillText, CentreAlignmentOriginAndSubPixelOffsets) {
     EXPECT_LT(c.at(85, 44).r, 254);
     // Without alignment the position is the pen origin.
     Canvas d(200, 100);
-    fillText(d.ref(), *f.font, "A", 12, 0, white, 10, 20);
+    fillText(d.ref(), *f, "A", 12, 0, white, 10, 20);
     EXPECT_EQ(d.touched(), Box(10, 10, 20, 22));
 }
 
 TEST(FillText, BlendsColourByCoverageAndSetsAlphaOverTheGlyphBox) {
     const auto bytes = testfont::build();
-    FontHolder f(bytes);
+    const FontPtr f = testfont::load(bytes);
     Canvas c(40, 20, RGBA8{100, 50, 0, 7});
-    fillText(c.ref(), *f.font, "A", 10, 0, RGBA8{200, 0, 255, 128}, 5.5f, 10);
+    fillText(c.ref(), *f, "A", 10, 0, RGBA8{200, 0, 255, 128}, 5.5f, 10);
     // The glyph sits at x 5.5: its mask (cached by the draw) is 11 x 10 at shift (0.5, 0).
-    const ImageRef<const L8> mask = f.font->glyphCache().requestGlyph(GlyphKey{'A', 0.01f, 0.5f, 0}, 11, 10);
-    ASSERT_EQ(f.font->glyphCache().size(), 1u);
+    const ImageRef<const L8> mask = f.get()->glyphCache().requestGlyph(GlyphKey{'A', 0.01f, 0.5f, 0}, 11, 10);
+    ASSERT_EQ(f.get()->glyphCache().size(), 1u);
     for (int y = 0; y < 10; ++y)
         for (int x = 0; x < 11; ++x) {
             const int k = mask.pixel(x, y).l;
@@ -108,22 +106,22 @@ TEST(FillText, BlendsColourByCoverageAndSetsAlphaOverTheGlyphBox) {
 TEST(FillText, EqualShiftsShareOneCacheEntry) {
     const auto bytes = testfont::build();
     {
-        FontHolder f(bytes);
+        const FontPtr f = testfont::load(bytes);
         Canvas c(60, 20);
-        fillText(c.ref(), *f.font, "AA", 10, 0, white, 2, 12);  // both at whole pixels
-        EXPECT_EQ(f.font->glyphCache().size(), 1u);
-        fillText(c.ref(), *f.font, "AA", 10, 0, white, 7, 12);  // same shifts again: still one
-        EXPECT_EQ(f.font->glyphCache().size(), 1u);
+        fillText(c.ref(), *f, "AA", 10, 0, white, 2, 12);  // both at whole pixels
+        EXPECT_EQ(f.get()->glyphCache().size(), 1u);
+        fillText(c.ref(), *f, "AA", 10, 0, white, 7, 12);  // same shifts again: still one
+        EXPECT_EQ(f.get()->glyphCache().size(), 1u);
     }
     {
-        FontHolder f(bytes);
+        const FontPtr f = testfont::load(bytes);
         Canvas c(60, 20);
-        fillText(c.ref(), *f.font, "AA", 10, 0.5f, white, 2, 12);  // second lands on a half pixel
-        EXPECT_EQ(f.font->glyphCache().size(), 2u);
-        fillText(c.ref(), *f.font, "AA", 10, 0.51f, white, 2, 12);  // 0.51 rounds to 4/8 too
-        EXPECT_EQ(f.font->glyphCache().size(), 2u);
-        fillText(c.ref(), *f.font, "A", 11, 0, white, 2, 12);  // another size is another variant
-        EXPECT_EQ(f.font->glyphCache().size(), 3u);
+        fillText(c.ref(), *f, "AA", 10, 0.5f, white, 2, 12);  // second lands on a half pixel
+        EXPECT_EQ(f.get()->glyphCache().size(), 2u);
+        fillText(c.ref(), *f, "AA", 10, 0.51f, white, 2, 12);  // 0.51 rounds to 4/8 too
+        EXPECT_EQ(f.get()->glyphCache().size(), 2u);
+        fillText(c.ref(), *f, "A", 11, 0, white, 2, 12);  // another size is another variant
+        EXPECT_EQ(f.get()->glyphCache().size(), 3u);
     }
 }
 
@@ -176,12 +174,12 @@ TEST_F(VeraText, ConcurrentDrawsWithOneFontMatchSerialDraws) {
         parallel.emplace_back(120, 24);
     }
     {
-        FontHolder fresh(
-            Font::tryCreate(tolva::resources::VeraBd_ttf.data, tolva::resources::VeraBd_ttf.size));
-        ASSERT_NE(fresh.font, nullptr);
+        const FontPtr fresh{
+            Font::tryCreate(tolva::resources::VeraBd_ttf.data, tolva::resources::VeraBd_ttf.size)};
+        ASSERT_NE(fresh.get(), nullptr);
         for (int i = 0; i < 4; ++i)
             for (int k = 0; k < 8; ++k)
-                fillText(serial[i].ref(), *fresh.font, labels[i], 13 + k % 2, 0, white, 3 + k * 0.125f, 17);
+                fillText(serial[i].ref(), *fresh, labels[i], 13 + k % 2, 0, white, 3 + k * 0.125f, 17);
     }
     std::vector<std::thread> threads;
     for (int i = 0; i < 4; ++i)
@@ -195,18 +193,18 @@ TEST_F(VeraText, ConcurrentDrawsWithOneFontMatchSerialDraws) {
 
 TEST(FillText, PositionsAndSizesThatAreNotNumbersDrawSafely) {
     const auto bytes = testfont::build({.ascent = 1000});
-    FontHolder f(bytes);
-    ASSERT_NE(f.font, nullptr);
+    const FontPtr f = testfont::load(bytes);
+    ASSERT_NE(f.get(), nullptr);
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
     Canvas atZero(40, 30), atNaN(40, 30);
-    fillText(atZero.ref(), *f.font, "A", 12, 0, white, 0, 12);
-    fillText(atNaN.ref(), *f.font, "A", 12, nan, white, nan, 12);  // counts as 0
+    fillText(atZero.ref(), *f, "A", 12, 0, white, 0, 12);
+    fillText(atNaN.ref(), *f, "A", 12, nan, white, nan, 12);  // counts as 0
     EXPECT_TRUE(samePixels(atZero, atNaN, 0, 0, 40));
     Canvas untouched(40, 30);
     for (float v : {inf, -inf, 1e30f, -1e30f}) {
-        fillText(untouched.ref(), *f.font, "AA", 12, 0, white, v, v, HorizontalAlignment::center,
+        fillText(untouched.ref(), *f, "AA", 12, 0, white, v, v, HorizontalAlignment::center,
                  VerticalAlignment::center);
-        fillText(untouched.ref(), *f.font, "AA", v, v, white, 5, 5);
+        fillText(untouched.ref(), *f, "AA", v, v, white, 5, 5);
     }
     EXPECT_EQ(untouched.touched(), Box(1 << 20, 1 << 20, -(1 << 20), -(1 << 20)));  // nothing drawn
 }
