@@ -11,14 +11,7 @@
 #include "plugkit/window/HeadlessWindow.h"
 #include "tests/plugkit/client/TestPlugin.h"
 #include "tests/support/Pixels.h"
-
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_STATIC
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wunused-function"
-#include <stb_image_write.h>
-#pragma GCC diagnostic pop
+#include "tests/support/StbImageWrite.h"
 
 namespace plugkit::flatwidgets {
 namespace {

@@ -12,15 +12,8 @@
 #include "plugkit/core/AlignedAlloc.h"
 #include "plugkit/gui/GUIGraphics.h"
 #include "plugkit/pbrwidgets/WidgetGallery.h"
+#include "tests/support/StbImageWrite.h"
 #include "tolva_resources.h"
-
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wunused-function"
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_STATIC
-#include <stb_image_write.h>
-#pragma GCC diagnostic pop
 
 namespace plugkit::pbrwidgets {
 namespace {

@@ -8,14 +8,7 @@
 
 #include "plugkit/core/AlignedAlloc.h"
 #include "plugkit/graphics/ImageDecoding.h"
-
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_STATIC
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wunused-function"
-#include <stb_image_write.h>
-#pragma GCC diagnostic pop
+#include "tests/support/StbImageWrite.h"
 
 using namespace plugkit::graphics;
 using Bytes = std::vector<unsigned char>;
