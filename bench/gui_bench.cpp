@@ -57,6 +57,8 @@ struct Background : UIElement {
                     map.pixel(x, y) =
                         RGBA8{static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y), 40, 255};
     }
+    // Every pixel is set: the composited image never shows through.
+    Box opaqueRawArea() const override { return position(); }
 };
 
 // A 50 x 50 raw widget: a filled disc whose colour changes with its value.

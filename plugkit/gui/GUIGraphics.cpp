@@ -214,9 +214,45 @@ void GUIGraphics::regenerateMipmaps() {
     }
 }
 
+void GUIGraphics::findAreasShowingComposite() {
+    rectsOpaque_.clear();
+    const Box window(0, 0, currentWidth_, currentHeight_);
+    for (const UIElement* e : elemsToDrawRaw_) {
+        const Box o = e->opaqueRawArea().intersection(e->position()).intersection(window);
+        if (!o.empty()) rectsOpaque_.pushBack(o);
+    }
+    rectsShowingComposite_.clear();
+    for (const Box& r : rectsToDisplayDisjointed_) rectsShowingComposite_.pushBack(r);
+    for (const Box& o : rectsOpaque_) subtractArea(rectsShowingComposite_, o);
+}
+
 void GUIGraphics::compositeGUI(ImageRef<RGBA8> target) {
+    // The composited image must be right wherever it shows: the new PBR areas, and earlier areas
+    // skipped under an opaque raw element that show now. What stays hidden is left out of date.
+    core::Vec<Box>& work = rectsCompositeWork_[0];
+    core::Vec<Box>& toComposite = rectsCompositeWork_[1];
+    work.clear();
+    toComposite.clear();
+    for (const Box& r : rectsToCompositeDisjointed_) work.pushBack(r);
+    intersectAreas(rectsCompositeOutdated_, rectsToDisplayDisjointed_, work);
+    removeOverlappingAreas(work, toComposite);
+    for (const Box& o : rectsOpaque_) subtractArea(toComposite, o);
+
+    work.clear();
+    for (const Box& r : rectsCompositeOutdated_) work.pushBack(r);
+    for (const Box& r : rectsToCompositeDisjointed_) work.pushBack(r);
+    rectsCompositeOutdated_.clear();
+    removeOverlappingAreas(work, rectsCompositeOutdated_);
+    for (const Box& r : toComposite) subtractArea(rectsCompositeOutdated_, r);
+    // Composites more than needed rather than letting the list grow without end.
+    if (rectsCompositeOutdated_.size() > 32) {
+        const Box all = boundingBox(rectsCompositeOutdated_);
+        rectsCompositeOutdated_.clear();
+        rectsCompositeOutdated_.pushBack(all);
+    }
+
     rectsToCompositeDisjointedTiled_.clear();
-    tileAreas(rectsToCompositeDisjointed_, kTileSize, kTileSize, rectsToCompositeDisjointedTiled_);
+    tileAreas(toComposite, kTileSize, kTileSize, rectsToCompositeDisjointedTiled_);
     if (rectsToCompositeDisjointedTiled_.empty() || diffuseMap_.numLevels() == 0) return;
     getCompositor()->compositeTile(target, rectsToCompositeDisjointedTiled_, diffuseMap_, materialMap_,
                                    depthMap_);
@@ -232,10 +268,11 @@ void GUIGraphics::doDraw(WindowPixelFormat format) {
     if (renderedBuffer_.width() == currentWidth_ && renderedBuffer_.height() == currentHeight_ &&
         renderedBuffer_.pixels() != nullptr) {
         recomputeDrawLists();
+        findAreasShowingComposite();
         redrawElementsPBR();
         regenerateMipmaps();
         compositeGUI(compositedBuffer_.toRef());
-        for (const Box& r : rectsToDisplayDisjointed_) {
+        for (const Box& r : rectsShowingComposite_) {
             const Box c = r.intersection(renderedBuffer_.bounds());
             for (int y = c.min.y; y < c.max.y; ++y)
                 std::memcpy(renderedBuffer_.row(y) + c.min.x, compositedBuffer_.row(y) + c.min.x,
@@ -262,6 +299,7 @@ ImageRef<RGBA8> GUIGraphics::doResize(int width, int height) {
     // The lighting reads one depth pixel around each pixel (two on the right, for four-wide loads).
     if (depthMap_.numLevels() > 0) depthMap_.level(0).size(width, height, 1, 2);
     compositedBuffer_.size(width, height);
+    rectsCompositeOutdated_.clear();
     renderedBuffer_.size(width, height);
     return renderedBuffer_.toRef();
 }

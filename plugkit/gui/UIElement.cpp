@@ -78,6 +78,8 @@ void UIElement::onDrawPBR(ImageRef<RGBA8> diffuseMap, ImageRef<L16> depthMap, Im
     }
 }
 
+Box UIElement::opaqueRawArea() const { return Box(); }
+
 // --- Dirty marking -----------------------------------------------------------------------------------
 
 DirtyRectList* UIElement::dirtyListFor(UILayer layer) const {
