@@ -1,6 +1,7 @@
 // The editor's redraw loop at 800 x 450: a full first frame (every widget drawn, all mipmap levels
-// regenerated, the whole window composited and converted) and a steady frame where one 50 x 50 raw
-// widget changed. Counts the allocations of the steady frame, on every thread.
+// regenerated, the window composited where it shows and converted) and a steady frame where one
+// 50 x 50 raw widget changed. Counts the allocations of the steady frame, on every thread. Then the
+// plug-in's own editor: a full frame, and the first one after opening.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -8,6 +9,9 @@
 #include <cstdint>
 #include <ctime>
 
+#include "gui/MultibandCompGUI.h"
+#include "plugin/MultibandComp.h"
+#include "plugkit/core/AlignedAlloc.h"
 #include "plugkit/gui/GUIGraphics.h"
 
 extern "C" {
@@ -145,6 +149,46 @@ void BM_OneRawWidgetChanged(benchmark::State& state) {
         static_cast<double>(gAllocs.load()) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_OneRawWidgetChanged)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+void BM_EditorFirstFrame(benchmark::State& state) {
+    auto* plugin = plugkit::client::Client::create<plugin::MultibandComp>();
+    auto* editor = static_cast<tolvagui::MultibandCompGUI*>(plugin->getOrCreateEditor());
+    plugkit::window::IWindowListener* l = editor->windowListener();
+    l->onResized(kWidth, kHeight);
+    const double cpu0 = processCpuMs();
+    for (auto _ : state) {
+        editor->setDirtyWhole(UILayer::allLayers);
+        l->onAnimate(1.0 / 60, 1.0);
+        l->recomputeDirtyAreas();
+        l->onDraw(WindowPixelFormat::bgra);
+        benchmark::ClobberMemory();
+    }
+    state.counters["cpu_ms/frame"] = (processCpuMs() - cpu0) / static_cast<double>(state.iterations());
+    plugkit::core::destroyFree(plugin);  // the client ends its editor
+}
+BENCHMARK(BM_EditorFirstFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The frame a user waits for when the editor opens: sizing the maps and buffers, then the first
+// full frame into pages never touched before.
+void BM_EditorOpening(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto* plugin = plugkit::client::Client::create<plugin::MultibandComp>();
+        auto* editor = static_cast<tolvagui::MultibandCompGUI*>(plugin->getOrCreateEditor());
+        plugkit::window::IWindowListener* l = editor->windowListener();
+        state.ResumeTiming();
+        l->onResized(kWidth, kHeight);
+        editor->setDirtyWhole(UILayer::allLayers);
+        l->onAnimate(1.0 / 60, 1.0);
+        l->recomputeDirtyAreas();
+        l->onDraw(WindowPixelFormat::bgra);
+        benchmark::ClobberMemory();
+        state.PauseTiming();
+        plugkit::core::destroyFree(plugin);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_EditorOpening)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
