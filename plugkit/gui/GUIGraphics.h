@@ -67,10 +67,11 @@ public:
     virtual ImageRef<RGBA8> doResize(int width, int height);
     virtual void redrawElementsRaw();
     virtual void redrawElementsPBR();
-    // [editor thread] Composites, in tiles, into target the areas to composite that show (not under
-    // an opaque raw element), and earlier skipped areas that show again.
+    // [editor thread] Composites, in tiles, into target the areas planned by the frame: those to
+    // composite that show (not under an opaque raw element), and earlier skipped ones that show again.
     virtual void compositeGUI(ImageRef<RGBA8> target);
-    // [editor thread] Regenerates the mipmap levels below the PBR areas.
+    // [editor thread] Regenerates the mipmap levels below the PBR areas, and below those of earlier
+    // frames that composited nothing; when this frame composites nothing either, they wait.
     virtual void regenerateMipmaps();
     // [editor thread] Converts the display areas of the rendered buffer in place to format.
     virtual void reorderComponents(WindowPixelFormat format);
@@ -132,8 +133,9 @@ private:
     template <class Draw>
     void drawInBatches(const core::Vec<UIElement*>& list, core::Vec<int>& batches, const Draw& draw);
     void pullDirtyList(DirtyRectList& list, core::Vec<Box>& accumulated);
-    // Collects the opaque areas of the raw draw list and the display areas outside them.
-    void findAreasShowingComposite();
+    // From the draw lists and dirty areas: the opaque areas of the raw draw list, the display areas
+    // outside them, the areas to composite, and what stays out of date under them.
+    void planCompositing();
 
     ICompositor* compositor_ = nullptr;
     UIContext* uiContext_ = nullptr;
@@ -157,7 +159,9 @@ private:
     core::Vec<Box> rectsOpaque_;  // opaque areas of the raw draw list, window pixels
     core::Vec<Box> rectsShowingComposite_;
     core::Vec<Box> rectsCompositeOutdated_;
-    core::Vec<Box> rectsCompositeWork_[2];
+    core::Vec<Box> rectsCompositePlanned_;
+    core::Vec<Box> rectsCompositeWork_;
+    core::Vec<Box> mipmapsOutdated_;  // level 0 areas whose lower levels are not regenerated yet
     core::Vec<UIElement*> elemsToDrawRaw_;
     core::Vec<UIElement*> elemsToDrawPBR_;
     core::Vec<int> batchesRaw_;

@@ -228,7 +228,7 @@ TEST(GUIGraphics, RawOnlyDamageRedrawsRawOverTheLastCompositedImage) {
     EXPECT_EQ(raw->draws, draws);
 }
 
-TEST(GUIGraphics, AreasUnderAnOpaqueRawElementAreCompositedOnlyOnceTheyShow) {
+TEST(GUIGraphics, AreasUnderAnOpaqueRawElementAreLitOnlyOnceTheyShow) {
     // The same lit picture with and without an opaque cover over its left half.
     Editor ref(64, 64), e(64, 64);
     Swatch* cover = nullptr;
@@ -250,18 +250,22 @@ TEST(GUIGraphics, AreasUnderAnOpaqueRawElementAreCompositedOnlyOnceTheyShow) {
     EXPECT_EQ(str(e.rectsCompositeOutdated()), "(0,0)-(32,64)");
     EXPECT_EQ(e.renderedImage().pixel(10, 10), (RGBA8{9, 8, 7, 255}));
     EXPECT_EQ(e.renderedImage().pixel(40, 10), ref.renderedImage().pixel(40, 10));
-    // Damage under the cover only redraws the cover; once it is gone, a raw-only refresh shows
-    // the freshly composited picture where it was.
+    // Damage under the cover redraws the cover and leaves the mipmaps for later; once the cover is
+    // gone, a raw-only refresh shows the freshly composited picture where it was.
+    const RGBA8 poison{1, 2, 3, 4};
+    e.diffuseMap().level(1).pixel(1, 1) = poison;
     e.context()->dirtyListPBR.addRect(Box(0, 0, 8, 8));
     e.recomputeDirtyAreas();
     e.doDraw(WindowPixelFormat::rgba);
     EXPECT_TRUE(e.rectsToCompositeTiled().empty());
+    EXPECT_EQ(e.diffuseMap().level(1).pixel(1, 1), poison);
     cover->setVisible(false);
     e.context()->dirtyListRaw.addRect(Box(0, 0, 16, 64));
     e.recomputeDirtyAreas();
     e.doDraw(WindowPixelFormat::rgba);
     EXPECT_EQ(str(e.rectsToCompositeTiled()), "(0,0)-(16,64)");
     EXPECT_EQ(str(e.rectsCompositeOutdated()), "(16,0)-(32,64)");
+    EXPECT_EQ(e.diffuseMap().level(1).pixel(1, 1), ref.diffuseMap().level(1).pixel(1, 1));
     for (int y = 0; y < 64; y += 3)
         for (int x = 0; x < 16; ++x)
             ASSERT_EQ(e.renderedImage().pixel(x, y), ref.renderedImage().pixel(x, y)) << x << "," << y;
