@@ -53,7 +53,7 @@ constexpr int kWidth = 800, kHeight = 450;
 
 // An opaque raw background, like the editor's flat background image.
 struct Background : UIElement {
-    explicit Background(UIContext* c) : UIElement(c, flagRaw | flagPBR) {}
+    Background(UIContext* c, bool opaque) : UIElement(c, flagRaw | flagPBR), opaque(opaque) {}
     void onDrawRaw(ImageRef<RGBA8> map, const plugkit::core::Vec<Box>& rects) override {
         for (const Box& r : rects)
             for (int y = r.min.y; y < r.max.y; ++y)
@@ -61,8 +61,10 @@ struct Background : UIElement {
                     map.pixel(x, y) =
                         RGBA8{static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y), 40, 255};
     }
-    // Every pixel is set: the composited image never shows through.
-    Box opaqueRawArea() const override { return position(); }
+    // Every pixel is set: the composited image never shows through. Without saying so, the whole
+    // lit window is composited under it.
+    Box opaqueRawArea() const override { return opaque ? position() : Box(); }
+    bool opaque;
 };
 
 // A 50 x 50 raw widget: a filled disc whose colour changes with its value.
@@ -81,9 +83,9 @@ struct Knob : UIElement {
 };
 
 struct BenchEditor : GUIGraphics {
-    BenchEditor() : GUIGraphics(kWidth, kHeight) {
+    explicit BenchEditor(bool opaqueBackground = true) : GUIGraphics(kWidth, kHeight) {
         setUpdateMargin(0);
-        addNew<Background>(context());
+        addNew<Background>(context(), opaqueBackground);
         for (int row = 0; row < 4; ++row)
             for (int col = 0; col < 10; ++col) knobs[row * 10 + col] = addNew<Knob>(context());
     }
@@ -113,7 +115,7 @@ double processCpuMs() {
 }
 
 void BM_FirstFrame(benchmark::State& state) {
-    BenchEditor editor;
+    BenchEditor editor(state.range(0) != 0);
     editor.doResize(kWidth, kHeight);
     const double cpu0 = processCpuMs();
     for (auto _ : state) {
@@ -123,7 +125,8 @@ void BM_FirstFrame(benchmark::State& state) {
     }
     state.counters["cpu_ms/frame"] = (processCpuMs() - cpu0) / static_cast<double>(state.iterations());
 }
-BENCHMARK(BM_FirstFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
+// Argument 1: the background says it hides the composited image; 0: the whole window is lit.
+BENCHMARK(BM_FirstFrame)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_OneRawWidgetChanged(benchmark::State& state) {
     BenchEditor editor;
