@@ -1,6 +1,7 @@
 // The editor's redraw loop at 800 x 450: a full first frame (every widget drawn, all mipmap levels
-// regenerated, the whole window composited and converted) and a steady frame where one 50 x 50 raw
-// widget changed. Counts the allocations of the steady frame, on every thread.
+// regenerated, the window composited where it shows and converted) and a steady frame where one
+// 50 x 50 raw widget changed. Counts the allocations of the steady frame, on every thread. Then the
+// plug-in's own editor: a full frame, and the first one after opening.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -8,6 +9,9 @@
 #include <cstdint>
 #include <ctime>
 
+#include "gui/MultibandCompGUI.h"
+#include "plugin/MultibandComp.h"
+#include "plugkit/core/AlignedAlloc.h"
 #include "plugkit/gui/GUIGraphics.h"
 
 extern "C" {
@@ -49,7 +53,7 @@ constexpr int kWidth = 800, kHeight = 450;
 
 // An opaque raw background, like the editor's flat background image.
 struct Background : UIElement {
-    explicit Background(UIContext* c) : UIElement(c, flagRaw | flagPBR) {}
+    Background(UIContext* c, bool opaque) : UIElement(c, flagRaw | flagPBR), opaque(opaque) {}
     void onDrawRaw(ImageRef<RGBA8> map, const plugkit::core::Vec<Box>& rects) override {
         for (const Box& r : rects)
             for (int y = r.min.y; y < r.max.y; ++y)
@@ -57,6 +61,10 @@ struct Background : UIElement {
                     map.pixel(x, y) =
                         RGBA8{static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y), 40, 255};
     }
+    // Every pixel is set: the composited image never shows through. Without saying so, the whole
+    // lit window is composited under it.
+    Box opaqueRawArea() const override { return opaque ? position() : Box(); }
+    bool opaque;
 };
 
 // A 50 x 50 raw widget: a filled disc whose colour changes with its value.
@@ -75,9 +83,9 @@ struct Knob : UIElement {
 };
 
 struct BenchEditor : GUIGraphics {
-    BenchEditor() : GUIGraphics(kWidth, kHeight) {
+    explicit BenchEditor(bool opaqueBackground = true) : GUIGraphics(kWidth, kHeight) {
         setUpdateMargin(0);
-        addNew<Background>(context());
+        addNew<Background>(context(), opaqueBackground);
         for (int row = 0; row < 4; ++row)
             for (int col = 0; col < 10; ++col) knobs[row * 10 + col] = addNew<Knob>(context());
     }
@@ -107,7 +115,7 @@ double processCpuMs() {
 }
 
 void BM_FirstFrame(benchmark::State& state) {
-    BenchEditor editor;
+    BenchEditor editor(state.range(0) != 0);
     editor.doResize(kWidth, kHeight);
     const double cpu0 = processCpuMs();
     for (auto _ : state) {
@@ -117,7 +125,8 @@ void BM_FirstFrame(benchmark::State& state) {
     }
     state.counters["cpu_ms/frame"] = (processCpuMs() - cpu0) / static_cast<double>(state.iterations());
 }
-BENCHMARK(BM_FirstFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
+// Argument 1: the background says it hides the composited image; 0: the whole window is lit.
+BENCHMARK(BM_FirstFrame)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_OneRawWidgetChanged(benchmark::State& state) {
     BenchEditor editor;
@@ -143,6 +152,46 @@ void BM_OneRawWidgetChanged(benchmark::State& state) {
         static_cast<double>(gAllocs.load()) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_OneRawWidgetChanged)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+void BM_EditorFirstFrame(benchmark::State& state) {
+    auto* plugin = plugkit::client::Client::create<plugin::MultibandComp>();
+    auto* editor = static_cast<tolvagui::MultibandCompGUI*>(plugin->getOrCreateEditor());
+    plugkit::window::IWindowListener* l = editor->windowListener();
+    l->onResized(kWidth, kHeight);
+    const double cpu0 = processCpuMs();
+    for (auto _ : state) {
+        editor->setDirtyWhole(UILayer::allLayers);
+        l->onAnimate(1.0 / 60, 1.0);
+        l->recomputeDirtyAreas();
+        l->onDraw(WindowPixelFormat::bgra);
+        benchmark::ClobberMemory();
+    }
+    state.counters["cpu_ms/frame"] = (processCpuMs() - cpu0) / static_cast<double>(state.iterations());
+    plugkit::core::destroyFree(plugin);  // the client ends its editor
+}
+BENCHMARK(BM_EditorFirstFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The frame a user waits for when the editor opens: sizing the maps and buffers, then the first
+// full frame into pages never touched before.
+void BM_EditorOpening(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto* plugin = plugkit::client::Client::create<plugin::MultibandComp>();
+        auto* editor = static_cast<tolvagui::MultibandCompGUI*>(plugin->getOrCreateEditor());
+        plugkit::window::IWindowListener* l = editor->windowListener();
+        state.ResumeTiming();
+        l->onResized(kWidth, kHeight);
+        editor->setDirtyWhole(UILayer::allLayers);
+        l->onAnimate(1.0 / 60, 1.0);
+        l->recomputeDirtyAreas();
+        l->onDraw(WindowPixelFormat::bgra);
+        benchmark::ClobberMemory();
+        state.PauseTiming();
+        plugkit::core::destroyFree(plugin);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_EditorOpening)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -33,6 +33,12 @@ void FlatBackgroundGUI::reflow(Box availableSpace) {
     offset_ = gui::Point{0, 0};
 }
 
+Box FlatBackgroundGUI::opaqueRawArea() const {
+    // onDrawRaw's (0, 0) is the visible corner of the editor.
+    const gui::Point corner{std::max(position().min.x, 0), std::max(position().min.y, 0)};
+    return dstRect_.translated(corner);
+}
+
 void FlatBackgroundGUI::onDrawRaw(gui::ImageRef<RGBA8> rawMap, const core::Vec<Box>& dirtyRects) {
     const Box target = dstRect_.intersection(rawMap.bounds());
     for (const Box& r : dirtyRects) {

@@ -26,6 +26,9 @@ public:
     // image are skipped.
     void onDrawRaw(gui::ImageRef<gui::RGBA8> rawMap, const core::Vec<gui::Box>& dirtyRects) override;
 
+    // [editor thread] The window area the background image covers: its pixels replace everything.
+    gui::Box opaqueRawArea() const override;
+
     const graphics::OwnedImage<gui::RGBA8>& background() const { return *background_; }
 
 private:

@@ -45,6 +45,35 @@ void tileAreas(const core::Vec<Box>& areas, int maxWidth, int maxHeight, core::V
     }
 }
 
+void subtractArea(core::Vec<Box>& areas, Box cut) {
+    if (cut.empty()) return;
+    // Pieces are appended after the end the walk stops at: they never touch cut.
+    std::size_t end = areas.size();
+    for (std::size_t i = 0; i < end;) {
+        const Box a = areas[i];
+        const Box in = a.intersection(cut);
+        if (in.empty()) {
+            ++i;
+            continue;
+        }
+        areas.removeAt(i);
+        --end;
+        const Box pieces[4] = {
+            Box(a.min.x, a.min.y, a.max.x, in.min.y), Box(a.min.x, in.min.y, in.min.x, in.max.y),
+            Box(in.max.x, in.min.y, a.max.x, in.max.y), Box(a.min.x, in.max.y, a.max.x, a.max.y)};
+        for (const Box& piece : pieces)
+            if (!piece.empty()) areas.pushBack(piece);
+    }
+}
+
+void intersectAreas(const core::Vec<Box>& a, const core::Vec<Box>& b, core::Vec<Box>& output) {
+    for (const Box& p : a)
+        for (const Box& q : b) {
+            const Box in = p.intersection(q);
+            if (!in.empty()) output.pushBack(in);
+        }
+}
+
 Box boundingBox(const core::Vec<Box>& rects) {
     Box r;
     for (const Box& b : rects) r = r.united(b);

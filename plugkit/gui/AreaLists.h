@@ -17,6 +17,14 @@ void removeOverlappingAreas(core::Vec<Box>& work, core::Vec<Box>& output);
 // right, appending them to output. Empty areas give no tile.
 void tileAreas(const core::Vec<Box>& areas, int maxWidth, int maxHeight, core::Vec<Box>& output);
 
+// [any thread] Removes from areas every pixel of cut: an area partly under cut is replaced by its
+// pieces outside it (top, left, right, bottom, appended). Areas apart from cut keep their order.
+void subtractArea(core::Vec<Box>& areas, Box cut);
+
+// [any thread] Appends to output the non-empty intersections of every area of a with every area of
+// b (disjoint when each list is).
+void intersectAreas(const core::Vec<Box>& a, const core::Vec<Box>& b, core::Vec<Box>& output);
+
 // [any thread] The smallest box holding every non-empty rectangle; (0, 0)-(0, 0) when none is.
 Box boundingBox(const core::Vec<Box>& rects);
 

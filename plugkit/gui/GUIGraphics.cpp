@@ -196,13 +196,63 @@ void GUIGraphics::redrawElementsRaw() {
     drawInBatches(elemsToDrawRaw_, batchesRaw_, [&](UIElement* e) { e->renderRaw(target, *areas); });
 }
 
-void GUIGraphics::regenerateMipmaps() {
-    if (rectsToUpdateDisjointedPBR_.empty() || diffuseMap_.numLevels() == 0 || depthMap_.numLevels() == 0)
+namespace {
+
+// Keeps a list of areas waiting for work disjoint and short: past 32 pieces it becomes their
+// bounding box (more work later, the same pixels).
+void mergeWaiting(core::Vec<Box>& waiting, core::Vec<Box>& scratch) {
+    scratch.clear();
+    removeOverlappingAreas(waiting, scratch);
+    waiting.clear();
+    if (scratch.size() > 32) {
+        waiting.pushBack(boundingBox(scratch));
         return;
+    }
+    for (const Box& r : scratch) waiting.pushBack(r);
+}
+
+}  // namespace
+
+void GUIGraphics::planCompositing() {
+    rectsOpaque_.clear();
+    const Box window(0, 0, currentWidth_, currentHeight_);
+    for (const UIElement* e : elemsToDrawRaw_) {
+        const Box o = e->opaqueRawArea().intersection(e->position()).intersection(window);
+        if (!o.empty()) rectsOpaque_.pushBack(o);
+    }
+    rectsShowingComposite_.clear();
+    for (const Box& r : rectsToDisplayDisjointed_) rectsShowingComposite_.pushBack(r);
+    for (const Box& o : rectsOpaque_) subtractArea(rectsShowingComposite_, o);
+
+    // The composited image must be right wherever it shows: the new PBR areas, and earlier areas
+    // skipped under an opaque raw element that show now. What stays hidden is left out of date.
+    core::Vec<Box>& work = rectsCompositeWork_;
+    work.clear();
+    rectsCompositePlanned_.clear();
+    for (const Box& r : rectsToCompositeDisjointed_) work.pushBack(r);
+    intersectAreas(rectsCompositeOutdated_, rectsToDisplayDisjointed_, work);
+    removeOverlappingAreas(work, rectsCompositePlanned_);
+    for (const Box& o : rectsOpaque_) subtractArea(rectsCompositePlanned_, o);
+
+    for (const Box& r : rectsToCompositeDisjointed_) rectsCompositeOutdated_.pushBack(r);
+    mergeWaiting(rectsCompositeOutdated_, work);
+    for (const Box& r : rectsCompositePlanned_) subtractArea(rectsCompositeOutdated_, r);
+}
+
+void GUIGraphics::regenerateMipmaps() {
+    // Only compositing reads the levels: while nothing is composited, the areas wait.
+    for (const Box& r : rectsToUpdateDisjointedPBR_) mipmapsOutdated_.pushBack(r);
+    mergeWaiting(mipmapsOutdated_, rectsCompositeWork_);
+    if (rectsCompositePlanned_.empty() || mipmapsOutdated_.empty() || diffuseMap_.numLevels() == 0 ||
+        depthMap_.numLevels() == 0)
+        return;
+    const Box window = diffuseMap_.level(0).bounds();
     for (core::Vec<Box>& scratch : updateRectScratch_) {
         scratch.clear();
-        for (const Box& r : rectsToUpdateDisjointedPBR_) scratch.pushBack(r);
+        for (const Box& r : mipmapsOutdated_)
+            if (!r.intersection(window).empty()) scratch.pushBack(r.intersection(window));
     }
+    mipmapsOutdated_.clear();
     for (int level = 1; level < diffuseMap_.numLevels(); ++level) {
         const Quality q = level == 1 ? Quality::boxAlphaCovIntoPremul : Quality::cubic;
         for (Box& r : updateRectScratch_[0]) r = diffuseMap_.generateNextLevel(q, r, level);
@@ -216,7 +266,7 @@ void GUIGraphics::regenerateMipmaps() {
 
 void GUIGraphics::compositeGUI(ImageRef<RGBA8> target) {
     rectsToCompositeDisjointedTiled_.clear();
-    tileAreas(rectsToCompositeDisjointed_, kTileSize, kTileSize, rectsToCompositeDisjointedTiled_);
+    tileAreas(rectsCompositePlanned_, kTileSize, kTileSize, rectsToCompositeDisjointedTiled_);
     if (rectsToCompositeDisjointedTiled_.empty() || diffuseMap_.numLevels() == 0) return;
     getCompositor()->compositeTile(target, rectsToCompositeDisjointedTiled_, diffuseMap_, materialMap_,
                                    depthMap_);
@@ -232,10 +282,11 @@ void GUIGraphics::doDraw(WindowPixelFormat format) {
     if (renderedBuffer_.width() == currentWidth_ && renderedBuffer_.height() == currentHeight_ &&
         renderedBuffer_.pixels() != nullptr) {
         recomputeDrawLists();
+        planCompositing();
         redrawElementsPBR();
         regenerateMipmaps();
         compositeGUI(compositedBuffer_.toRef());
-        for (const Box& r : rectsToDisplayDisjointed_) {
+        for (const Box& r : rectsShowingComposite_) {
             const Box c = r.intersection(renderedBuffer_.bounds());
             for (int y = c.min.y; y < c.max.y; ++y)
                 std::memcpy(renderedBuffer_.row(y) + c.min.x, compositedBuffer_.row(y) + c.min.x,

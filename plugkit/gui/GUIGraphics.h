@@ -22,6 +22,8 @@ using window::WindowPixelFormat;
 // mipmap areas, composites them (grown by updateMargin, in 128 x 128 tiles), copies the result into
 // the rendered buffer, draws the raw elements over it and converts the pixels to the window's byte
 // order. Non-overlapping elements draw in parallel. No allocation once the lists have grown.
+// Where a raw element covers the window opaquely (opaqueRawArea), the composited image cannot show:
+// those areas are neither composited nor copied, and are composited once they show again.
 class GUIGraphics : public UIElement, public client::IGraphics {
 public:
     static constexpr int kTileSize = 128;
@@ -65,9 +67,11 @@ public:
     virtual ImageRef<RGBA8> doResize(int width, int height);
     virtual void redrawElementsRaw();
     virtual void redrawElementsPBR();
-    // [editor thread] Composites the areas to composite, in tiles, into target.
+    // [editor thread] Composites, in tiles, into target the areas planned by the frame: those to
+    // composite that show (not under an opaque raw element), and earlier skipped ones that show again.
     virtual void compositeGUI(ImageRef<RGBA8> target);
-    // [editor thread] Regenerates the mipmap levels below the PBR areas.
+    // [editor thread] Regenerates the mipmap levels below the PBR areas, and below those of earlier
+    // frames that composited nothing; when this frame composites nothing either, they wait.
     virtual void regenerateMipmaps();
     // [editor thread] Converts the display areas of the rendered buffer in place to format.
     virtual void reorderComponents(WindowPixelFormat format);
@@ -87,6 +91,10 @@ public:
     const core::Vec<Box>& rectsToCompositeTiled() const { return rectsToCompositeDisjointedTiled_; }
     const core::Vec<Box>& rectsToComposite() const { return rectsToCompositeDisjointed_; }
     const core::Vec<Box>& rectsToDisplay() const { return rectsToDisplayDisjointed_; }
+    // Window areas of the last frame where the composited image shows (display areas not under an
+    // opaque raw element), and areas of the composited image left out of date under such elements.
+    const core::Vec<Box>& rectsShowingComposite() const { return rectsShowingComposite_; }
+    const core::Vec<Box>& rectsCompositeOutdated() const { return rectsCompositeOutdated_; }
     const core::Vec<UIElement*>& drawListRaw() const { return elemsToDrawRaw_; }
     const core::Vec<UIElement*>& drawListPBR() const { return elemsToDrawPBR_; }
     // [editor thread] The batches of the last redraw of each layer: element counts in draw order.
@@ -125,6 +133,9 @@ private:
     template <class Draw>
     void drawInBatches(const core::Vec<UIElement*>& list, core::Vec<int>& batches, const Draw& draw);
     void pullDirtyList(DirtyRectList& list, core::Vec<Box>& accumulated);
+    // From the draw lists and dirty areas: the opaque areas of the raw draw list, the display areas
+    // outside them, the areas to composite, and what stays out of date under them.
+    void planCompositing();
 
     ICompositor* compositor_ = nullptr;
     UIContext* uiContext_ = nullptr;
@@ -145,6 +156,12 @@ private:
     core::Vec<Box> rectsToCompositeDisjointedTiled_;
     core::Vec<Box> rectsToDisplay_;
     core::Vec<Box> rectsToDisplayDisjointed_;
+    core::Vec<Box> rectsOpaque_;  // opaque areas of the raw draw list, window pixels
+    core::Vec<Box> rectsShowingComposite_;
+    core::Vec<Box> rectsCompositeOutdated_;
+    core::Vec<Box> rectsCompositePlanned_;
+    core::Vec<Box> rectsCompositeWork_;
+    core::Vec<Box> mipmapsOutdated_;  // level 0 areas whose lower levels are not regenerated yet
     core::Vec<UIElement*> elemsToDrawRaw_;
     core::Vec<UIElement*> elemsToDrawPBR_;
     core::Vec<int> batchesRaw_;

@@ -1,5 +1,6 @@
 #include "plugkit/gui/UIElement.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "plugkit/core/Sort.h"
@@ -68,15 +69,20 @@ void UIElement::onDrawPBR(ImageRef<RGBA8> diffuseMap, ImageRef<L16> depthMap, Im
             RGBA8* diffuse = diffuseMap.row(y);
             L16* depth = depthMap.row(y);
             RGBA8* material = materialMap.row(y);
-            for (int x = r.min.x; x < r.max.x; ++x) {
+            // Runs of up to eight pixels share their grey.
+            for (int x = r.min.x; x < r.max.x;) {
+                const int end = std::min(r.max.x, (x | 7) + 1);
                 const std::uint8_t grey = ((x ^ y) & 8) ? 100 : 150;
-                diffuse[x] = RGBA8{grey, grey, grey, 0};
-                depth[x] = L16{15000};
-                material[x] = RGBA8{128, 25, 128, 255};
+                std::fill(diffuse + x, diffuse + end, RGBA8{grey, grey, grey, 0});
+                x = end;
             }
+            std::fill(depth + r.min.x, depth + r.max.x, L16{15000});
+            std::fill(material + r.min.x, material + r.max.x, RGBA8{128, 25, 128, 255});
         }
     }
 }
+
+Box UIElement::opaqueRawArea() const { return Box(); }
 
 // --- Dirty marking -----------------------------------------------------------------------------------
 

@@ -86,6 +86,10 @@ public:
                            const core::Vec<Box>& dirtyRects);
     // [editor thread] Animation tick: dt seconds since the last one, time since the window started.
     virtual void onAnimate(double dt, double time);
+    // [editor thread] Window rectangle in which onDrawRaw, asked to redraw there, sets every pixel
+    // whatever lay below it, so that the composited image never shows there while this element is
+    // drawn. Empty (the default) when the element may leave pixels through.
+    virtual Box opaqueRawArea() const;
 
     // --- Tree --------------------------------------------------------------------------------------
 

@@ -101,6 +101,8 @@ TEST_F(EditorTest, InputReachesTheWidgetUnderThePointer) {
 TEST_F(EditorTest, OverlayLeavesEverythingOutsideTheDisplayUntouched) {
     HeadlessWindow* w = open();
     ASSERT_NE(w, nullptr);
+    // The background hides the whole composited image: the first frame lights nothing.
+    EXPECT_TRUE(editor->rectsToCompositeTiled().empty());
     const auto with = w->buffer();
     std::vector<plugkit::graphics::RGBA8> shown(static_cast<std::size_t>(800 * 450));
     for (int y = 0; y < 450; ++y)

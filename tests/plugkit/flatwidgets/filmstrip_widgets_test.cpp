@@ -105,6 +105,37 @@ TEST(FilmstripBlend, OpaqueReplacesTransparentKeepsHalfMixesAllFourChannels) {
     EXPECT_EQ(dst.pixel(3, 0), (RGBA8{100, 100, 100, 100}));
 }
 
+TEST(FilmstripBlend, EveryAlphaWithEveryChannelValueGivesTheFormula) {
+    // Alpha (x + y) & 255 pairs every alpha with every channel value; the last two rows are wholly
+    // transparent and wholly opaque. Starting at x = 1 leaves pixels after the last group of four.
+    OwnedImage<RGBA8> src, dst;
+    src.size(256, 258);
+    dst.size(256, 258);
+    auto u8 = [](int v) { return static_cast<std::uint8_t>(v & 255); };
+    for (int y = 0; y < 258; ++y)
+        for (int x = 0; x < 256; ++x) {
+            const int a = y < 256 ? x + y : (y == 256 ? 0 : 255);
+            src.pixel(x, y) = RGBA8{u8(x), u8(255 - x), u8(x * 7), u8(a)};
+            dst.pixel(x, y) = RGBA8{u8(255 - x), u8(x), u8(y), u8(x * 3 + y)};
+        }
+    OwnedImage<RGBA8> before;
+    before.size(256, 258);
+    for (int y = 0; y < 258; ++y)
+        for (int x = 0; x < 256; ++x) before.pixel(x, y) = dst.pixel(x, y);
+    core::Vec<Box> rects;
+    rects.pushBack(Box(1, 0, 256, 258));
+    blendOver(dst.toRef(), src.toRef().asConst(), rects);
+    for (int y = 0; y < 258; ++y)
+        for (int x = 1; x < 256; ++x) {
+            const RGBA8 s = src.pixel(x, y), d = before.pixel(x, y);
+            RGBA8 want;
+            for (int c = 0; c < 4; ++c)
+                want[c] = static_cast<std::uint8_t>(((s[c] * s.a + d[c] * (255 - s.a)) * 32897u) >> 23);
+            ASSERT_EQ(dst.pixel(x, y), want) << x << "," << y;
+        }
+    EXPECT_EQ(dst.pixel(0, 5), before.pixel(0, 5));
+}
+
 TEST_F(FilmstripWidgets, KnobDrawsTheFrameOfTheValueAndOnlyItsPixels) {
     OwnedImage<RGBA8>* wide = makeFilmstrip(64, 64, 60);  // 64 x 3840
     auto* knob = place<UIFilmstripKnob>(Box(0, 0, 70, 70), mix(), wide, 60);

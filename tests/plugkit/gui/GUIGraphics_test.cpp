@@ -39,6 +39,17 @@ TEST(AreaLists, TilesRunRowByRowAndBoundingBoxSkipsEmptyRects) {
     EXPECT_EQ(boundingBox(boxes({})), Box(0, 0, 0, 0));
 }
 
+TEST(AreaLists, SubtractingCutsOnlyWhatLiesUnderAndIntersectingPairsEveryArea) {
+    core::Vec<Box> areas =
+        list({Box(0, 0, 10, 10), Box(20, 0, 30, 10), Box(40, 0, 44, 4), Box(50, 0, 60, 10)});
+    subtractArea(areas, Box(5, -5, 45, 5));
+    EXPECT_EQ(str(areas), "(50,0)-(60,10)(0,0)-(5,5)(0,5)-(10,10)(20,5)-(30,10)");
+    core::Vec<Box> out;
+    intersectAreas(list({Box(0, 0, 10, 10), Box(10, 0, 20, 10)}), list({Box(5, 5, 15, 15), Box(0, 9, 1, 9)}),
+                   out);
+    EXPECT_EQ(str(out), "(5,5)-(10,10)(10,5)-(15,10)");
+}
+
 TEST(PixelOrder, ConvertsToTheWindowByteOrderWithOpaqueAlpha) {
     RGBA8 px[6];
     const ImageRef<RGBA8> img{6, 1, 6 * 4, px};
@@ -73,6 +84,7 @@ struct Swatch : UIElement {
         ++pbrDraws;
         UIElement::onDrawPBR(d, z, m, rects);
     }
+    Box opaqueRawArea() const override { return opaque ? position() : Box(); }
     bool onMouseClick(int, int, int, bool, MouseState) override { return takesClicks; }
     bool onKeyDown(Key) override {
         ++keys;
@@ -81,6 +93,7 @@ struct Swatch : UIElement {
     void onStopDrag() override { ++stops; }
     void onFocusExit() override { ++blurs; }
     RGBA8 color;
+    bool opaque = false;
     bool takesClicks = true;
     int draws = 0, pbrDraws = 0, keys = 0, stops = 0, blurs = 0;
 };
@@ -201,6 +214,49 @@ TEST(GUIGraphics, RawOnlyDamageRedrawsRawOverTheLastCompositedImage) {
     e.recomputeDirtyAreas();
     e.doDraw(WindowPixelFormat::rgba);
     EXPECT_EQ(raw->draws, draws);
+}
+
+TEST(GUIGraphics, AreasUnderAnOpaqueRawElementAreLitOnlyOnceTheyShow) {
+    // The same lit picture with and without an opaque cover over its left half.
+    Editor ref(64, 64), e(64, 64);
+    Swatch* cover = nullptr;
+    for (Editor* ed : {&ref, &e}) {
+        ed->setUpdateMargin(0);
+        ed->swatch(Box(0, 0, 64, 64), RGBA8{}, flagPBR);
+        if (ed == &e) cover = ed->swatch(Box(0, 0, 32, 64), RGBA8{9, 8, 7, 6});
+        ed->doResize(64, 64);
+        ed->setDirtyWhole(UILayer::allLayers);
+        ed->recomputeDirtyAreas();
+        ed->doDraw(WindowPixelFormat::rgba);
+    }
+    EXPECT_EQ(str(ref.rectsToCompositeTiled()), "(0,0)-(64,64)");
+    cover->opaque = true;
+    e.setDirtyWhole(UILayer::allLayers);
+    e.recomputeDirtyAreas();
+    e.doDraw(WindowPixelFormat::rgba);
+    EXPECT_EQ(str(e.rectsToCompositeTiled()), "(32,0)-(64,64)");
+    EXPECT_EQ(str(e.rectsCompositeOutdated()), "(0,0)-(32,64)");
+    EXPECT_EQ(e.renderedImage().pixel(10, 10), (RGBA8{9, 8, 7, 255}));
+    EXPECT_EQ(e.renderedImage().pixel(40, 10), ref.renderedImage().pixel(40, 10));
+    // Damage under the cover redraws the cover and leaves the mipmaps for later; once the cover is
+    // gone, a raw-only refresh shows the freshly composited picture where it was.
+    const RGBA8 poison{1, 2, 3, 4};
+    e.diffuseMap().level(1).pixel(1, 1) = poison;
+    e.context()->dirtyListPBR.addRect(Box(0, 0, 8, 8));
+    e.recomputeDirtyAreas();
+    e.doDraw(WindowPixelFormat::rgba);
+    EXPECT_TRUE(e.rectsToCompositeTiled().empty());
+    EXPECT_EQ(e.diffuseMap().level(1).pixel(1, 1), poison);
+    cover->setVisible(false);
+    e.context()->dirtyListRaw.addRect(Box(0, 0, 16, 64));
+    e.recomputeDirtyAreas();
+    e.doDraw(WindowPixelFormat::rgba);
+    EXPECT_EQ(str(e.rectsToCompositeTiled()), "(0,0)-(16,64)");
+    EXPECT_EQ(str(e.rectsCompositeOutdated()), "(16,0)-(32,64)");
+    EXPECT_EQ(e.diffuseMap().level(1).pixel(1, 1), ref.diffuseMap().level(1).pixel(1, 1));
+    for (int y = 0; y < 64; y += 3)
+        for (int x = 0; x < 16; ++x)
+            ASSERT_EQ(e.renderedImage().pixel(x, y), ref.renderedImage().pixel(x, y)) << x << "," << y;
 }
 
 TEST(GUIGraphics, MipmapsAreRegeneratedOnlyUnderTheDamage) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "plugkit/graphics/OwnedImage.h"
+#include "plugkit/gui/BufferBlend.h"
 #include "plugkit/gui/UIBufferedElementPBR.h"
 #include "plugkit/gui/UIBufferedElementRaw.h"
 #include "tests/support/Pixels.h"
@@ -20,6 +21,35 @@ std::string rectsOf(DirtyRectList& list) {
     core::Vec<Box> v;
     list.copyRectangles(v);
     return plugkit::testing::boxText(v);
+}
+
+TEST(BufferBlend, EveryOpacityWithEveryChannelValueRoundsToNearest) {
+    // Opacity (x + y) & 255 pairs every opacity with every channel value; the last two rows are
+    // wholly off and wholly on. Starting at x = 1 leaves pixels after the last group of four.
+    OwnedImage<RGBA8> src, dst, before;
+    OwnedImage<L8> opacity;
+    for (auto* img : {&src, &dst, &before}) img->size(256, 258);
+    opacity.size(256, 258);
+    auto u8 = [](int v) { return static_cast<std::uint8_t>(v & 255); };
+    for (int y = 0; y < 258; ++y)
+        for (int x = 0; x < 256; ++x) {
+            opacity.pixel(x, y).l = u8(y < 256 ? x + y : (y == 256 ? 0 : 255));
+            src.pixel(x, y) = RGBA8{u8(x), u8(255 - x), u8(x * 7), u8(y)};
+            dst.pixel(x, y) = before.pixel(x, y) = RGBA8{u8(255 - x), u8(x), u8(y), u8(x * 3 + y)};
+        }
+    core::Vec<Box> rects;
+    rects.pushBack(Box(1, 0, 256, 258));
+    detail::blendWithOpacity(dst.toRef(), src.toRef().asConst(), opacity.toRef().asConst(), rects);
+    for (int y = 0; y < 258; ++y)
+        for (int x = 1; x < 256; ++x) {
+            const RGBA8 s = src.pixel(x, y), t = before.pixel(x, y);
+            const int m = opacity.pixel(x, y).l;
+            RGBA8 want;
+            for (int c = 0; c < 4; ++c)
+                want[c] = static_cast<std::uint8_t>((s[c] * m + t[c] * (255 - m) + 127) / 255);
+            ASSERT_EQ(dst.pixel(x, y), want) << x << "," << y;
+        }
+    EXPECT_EQ(dst.pixel(0, 5), before.pixel(0, 5));
 }
 
 TEST(DirtyRectList, NewRectStaysWholeAndOlderOnesAreCutInOrder) {
