@@ -77,17 +77,32 @@ bool WavReader::open(const std::string& path, std::string& error) {
 
 int64_t WavReader::read(float* const* out, int64_t maxFrames, std::string& error) {
     if (!file_ || maxFrames <= 0) return 0;
-    const std::size_t needed = static_cast<std::size_t>(maxFrames) * static_cast<std::size_t>(channels_);
-    if (interleaved_.size() < needed) interleaved_.resize(needed);
-    const sf_count_t got = sf_readf_float(asFile(file_), interleaved_.data(), maxFrames);
+    // One channel needs no reordering: the library converts straight into the caller's buffer.
+    float* target = out[0];
+    if (channels_ > 1) {
+        const std::size_t needed = static_cast<std::size_t>(maxFrames) * static_cast<std::size_t>(channels_);
+        if (interleaved_.size() < needed) interleaved_.resize(needed);
+        target = interleaved_.data();
+    }
+    const sf_count_t got = sf_readf_float(asFile(file_), target, maxFrames);
     if (got < 0 || (got < maxFrames && sf_error(asFile(file_)) != SF_ERR_NO_ERROR)) {
         error = std::string("error reading audio data: ") + sf_strerror(asFile(file_));
         return -1;
     }
-    for (int c = 0; c < channels_; ++c) {
-        float* dst = out[c];
-        const float* src = interleaved_.data() + c;
-        for (sf_count_t i = 0; i < got; ++i) dst[i] = src[i * channels_];
+    if (channels_ == 2) {
+        float* left = out[0];
+        float* right = out[1];
+        const float* src = interleaved_.data();
+        for (sf_count_t i = 0; i < got; ++i) {
+            left[i] = src[2 * i];
+            right[i] = src[2 * i + 1];
+        }
+    } else if (channels_ > 2) {
+        for (int c = 0; c < channels_; ++c) {
+            float* dst = out[c];
+            const float* src = interleaved_.data() + c;
+            for (sf_count_t i = 0; i < got; ++i) dst[i] = src[i * channels_];
+        }
     }
     return got;
 }
@@ -221,12 +236,25 @@ bool WavWriter::write(const float* const* in, int64_t frames, std::string& error
         return false;
     }
     if (frames <= 0) return true;
-    const std::size_t needed = static_cast<std::size_t>(frames) * static_cast<std::size_t>(channels_);
-    if (interleaved_.size() < needed) interleaved_.resize(needed);
-    for (int c = 0; c < channels_; ++c)
-        for (int64_t i = 0; i < frames; ++i)
-            interleaved_[static_cast<std::size_t>(i * channels_ + c)] = in[c][i];
-    if (sf_writef_float(asFile(file_), interleaved_.data(), frames) != frames) {
+    const float* source = in[0];  // one channel is already in file order
+    if (channels_ > 1) {
+        const std::size_t needed = static_cast<std::size_t>(frames) * static_cast<std::size_t>(channels_);
+        if (interleaved_.size() < needed) interleaved_.resize(needed);
+        float* dst = interleaved_.data();
+        if (channels_ == 2) {
+            const float* left = in[0];
+            const float* right = in[1];
+            for (int64_t i = 0; i < frames; ++i) {
+                dst[2 * i] = left[i];
+                dst[2 * i + 1] = right[i];
+            }
+        } else {
+            for (int c = 0; c < channels_; ++c)
+                for (int64_t i = 0; i < frames; ++i) dst[i * channels_ + c] = in[c][i];
+        }
+        source = dst;
+    }
+    if (sf_writef_float(asFile(file_), source, frames) != frames) {
         error = "cannot write output '" + path_ + "': " + sf_strerror(asFile(file_));
         return false;
     }

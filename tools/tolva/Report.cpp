@@ -20,6 +20,12 @@ void LevelMeter::add(const float* x, int64_t n) {
     samples += n;
 }
 
+void LevelMeter::merge(const LevelMeter& other) {
+    peak = std::max(peak, other.peak);
+    sumSquares += other.sumSquares;
+    samples += other.samples;
+}
+
 double LevelMeter::peakDb() const {
     return peak > 0.0f ? 20.0 * std::log10(static_cast<double>(peak)) : -INFINITY;
 }
