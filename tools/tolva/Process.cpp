@@ -63,6 +63,12 @@ struct Buffers {
 // where the timeline changes something so that each change lands on its sample.
 void renderBlock(host::PluginInstance& instance, Timeline& timeline, Buffers& b, int64_t offset,
                  int64_t position, int64_t n) {
+    if (timeline.finished()) {
+        for (std::size_t c = 0; c < b.blockIn.size(); ++c) b.blockIn[c] = b.inPtr[c] + offset;
+        for (std::size_t c = 0; c < b.blockOut.size(); ++c) b.blockOut[c] = b.outPtr[c] + offset;
+        instance.render(b.blockIn.data(), b.blockOut.data(), n);
+        return;
+    }
     for (int64_t done = 0; done < n;) {
         timeline.apply(position + done, done == 0, instance);
         const int64_t next = std::min(n, timeline.nextAfter(position + done) - position);
@@ -74,11 +80,12 @@ void renderBlock(host::PluginInstance& instance, Timeline& timeline, Buffers& b,
 }
 
 // Runs the whole input through the instance in host blocks of `block` frames into the writer, with
-// the timeline's changes; the file is read and written a chunk at a time. Returns kExitOk, or the
+// the timeline's changes; the file is read and written a chunk at a time. The levels are measured
+// only when meter is set (they feed the summary line). Returns kExitOk, or the
 // exit code with the reason in error.
 int stream(host::WavReader& reader, host::WavWriter& writer, host::PluginInstance& instance,
-           Timeline& timeline, int block, const std::string& inPath, ProgressSink progress, Streamed& out,
-           std::string& error) {
+           Timeline& timeline, int block, bool meter, const std::string& inPath, ProgressSink progress,
+           Streamed& out, std::string& error) {
     const int64_t chunk = chunkFramesFor(block);
     Buffers b(static_cast<std::size_t>(reader.channels()), static_cast<std::size_t>(instance.outputs()),
               chunk);
@@ -95,8 +102,10 @@ int stream(host::WavReader& reader, host::WavWriter& writer, host::PluginInstanc
         for (int64_t offset = 0; offset < n; offset += block)
             renderBlock(instance, timeline, b, offset, out.frames + offset,
                         std::min<int64_t>(block, n - offset));
-        for (const float* p : b.inPtr) out.inLevel.add(p, n);
-        for (const float* p : b.outPtr) out.outLevel.add(p, n);
+        if (meter) {
+            for (const float* p : b.inPtr) out.inLevel.add(p, n);
+            for (const float* p : b.outPtr) out.outLevel.add(p, n);
+        }
         if (!writer.write(b.outPtr.data(), n, error)) return kExitInput;
         out.frames += n;
         if (progress.bar) progress.bar->update(out.frames);
@@ -144,7 +153,8 @@ int renderFile(const Options& options, const host::PluginLibrary& lib, host::Wav
     if (code == kExitOk && !writer.open(outPath, outputs, static_cast<int>(rate), error)) code = kExitInput;
     if (code == kExitOk) {
         if (lock.owns_lock()) lock.unlock();
-        code = stream(reader, writer, *instance, timeline, options.block, inPath, progress, streamed, error);
+        code = stream(reader, writer, *instance, timeline, options.block, !options.quiet, inPath, progress,
+                      streamed, error);
         if (setupLock) lock.lock();
     }
     if (code == kExitOk && !options.stateOut.empty()) {
