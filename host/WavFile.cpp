@@ -4,6 +4,7 @@
 #include <sndfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <xmmintrin.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -17,6 +18,36 @@ SNDFILE* asFile(void* p) { return static_cast<SNDFILE*>(p); }
 
 std::string sysError(const std::string& what, const std::string& path) {
     return what + " '" + path + "': " + std::strerror(errno);
+}
+
+// Stereo frames (L R L R ...) into two channel buffers, four frames per step.
+void deinterleaveStereo(const float* src, float* left, float* right, int64_t frames) {
+    int64_t i = 0;
+    for (; i + 4 <= frames; i += 4) {
+        const __m128 a = _mm_loadu_ps(src + 2 * i);      // L0 R0 L1 R1
+        const __m128 b = _mm_loadu_ps(src + 2 * i + 4);  // L2 R2 L3 R3
+        _mm_storeu_ps(left + i, _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+        _mm_storeu_ps(right + i, _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+    }
+    for (; i < frames; ++i) {
+        left[i] = src[2 * i];
+        right[i] = src[2 * i + 1];
+    }
+}
+
+// Two channel buffers into stereo frames, four frames per step.
+void interleaveStereo(const float* left, const float* right, float* dst, int64_t frames) {
+    int64_t i = 0;
+    for (; i + 4 <= frames; i += 4) {
+        const __m128 l = _mm_loadu_ps(left + i);
+        const __m128 r = _mm_loadu_ps(right + i);
+        _mm_storeu_ps(dst + 2 * i, _mm_unpacklo_ps(l, r));
+        _mm_storeu_ps(dst + 2 * i + 4, _mm_unpackhi_ps(l, r));
+    }
+    for (; i < frames; ++i) {
+        dst[2 * i] = left[i];
+        dst[2 * i + 1] = right[i];
+    }
 }
 
 std::string folderOf(const std::string& path) {
@@ -90,13 +121,7 @@ int64_t WavReader::read(float* const* out, int64_t maxFrames, std::string& error
         return -1;
     }
     if (channels_ == 2) {
-        float* left = out[0];
-        float* right = out[1];
-        const float* src = interleaved_.data();
-        for (sf_count_t i = 0; i < got; ++i) {
-            left[i] = src[2 * i];
-            right[i] = src[2 * i + 1];
-        }
+        deinterleaveStereo(interleaved_.data(), out[0], out[1], got);
     } else if (channels_ > 2) {
         for (int c = 0; c < channels_; ++c) {
             float* dst = out[c];
@@ -242,12 +267,7 @@ bool WavWriter::write(const float* const* in, int64_t frames, std::string& error
         if (interleaved_.size() < needed) interleaved_.resize(needed);
         float* dst = interleaved_.data();
         if (channels_ == 2) {
-            const float* left = in[0];
-            const float* right = in[1];
-            for (int64_t i = 0; i < frames; ++i) {
-                dst[2 * i] = left[i];
-                dst[2 * i + 1] = right[i];
-            }
+            interleaveStereo(in[0], in[1], dst, frames);
         } else {
             for (int c = 0; c < channels_; ++c)
                 for (int64_t i = 0; i < frames; ++i) dst[i * channels_ + c] = in[c][i];
