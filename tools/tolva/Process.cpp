@@ -130,7 +130,7 @@ int openInput(const std::string& path, host::WavReader& reader, std::string& err
 // One input through a fresh instance into outPath (and --state-out). setupLock, when given, is held
 // around everything but the streaming: the library's factories, preset enumeration and the file
 // library's open and error reporting are not meant for several threads at once.
-int renderFile(const Options& options, const host::PluginLibrary& lib, host::WavReader& reader,
+int renderFile(const Options& options, host::PluginLibrary& lib, host::WavReader& reader,
                const std::string& inPath, const std::string& outPath, std::mutex* setupLock,
                ProgressSink progress, Streamed& streamed, std::string& error) {
     std::unique_lock<std::mutex> lock;
@@ -143,8 +143,7 @@ int renderFile(const Options& options, const host::PluginLibrary& lib, host::Wav
                 " out is not supported by the plug-in";
         return kExitInput;
     }
-    // const_cast: creating an instance does not change the library's description or its state.
-    auto instance = const_cast<host::PluginLibrary&>(lib).createInstance(inputs, outputs, rate, error);
+    auto instance = lib.createInstance(inputs, outputs, rate, error);
     if (!instance) return kExitInternal;
     host::WavWriter writer;
     Timeline timeline;
@@ -167,7 +166,7 @@ int renderFile(const Options& options, const host::PluginLibrary& lib, host::Wav
         }
     }
     if (code == kExitOk && !writer.commit(error)) code = kExitInput;
-    writer.abandon();
+    writer.abandon();  // a failed run's temporary file goes while the lock is held
     instance.reset();
     return code;
 }
@@ -246,7 +245,7 @@ bool planJobs(const Options& options, std::vector<FileJob>& jobs, std::string& e
 }
 
 // Runs every job on the pool, drawing one progress bar for all of them on this thread.
-void runJobs(const Options& options, const host::PluginLibrary& lib, std::vector<FileJob>& jobs) {
+void runJobs(const Options& options, host::PluginLibrary& lib, std::vector<FileJob>& jobs) {
     int64_t totalFrames = 0;
     for (const FileJob& job : jobs) {
         host::WavReader probe;
@@ -261,7 +260,7 @@ void runJobs(const Options& options, const host::PluginLibrary& lib, std::vector
     plugkit::core::ThreadPool pool(0, count);
     struct Context {
         const Options* options;
-        const host::PluginLibrary* lib;
+        host::PluginLibrary* lib;
         std::vector<FileJob>* jobs;
         std::mutex* setupLock;
         std::atomic<int64_t>* framesDone;
