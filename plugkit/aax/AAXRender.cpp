@@ -59,7 +59,9 @@ void AAXClient::renderWithHost(sdk::ContextField const* context) noexcept {
     if (numInputs > client_->maxInputs() || numOutputs > client_->maxOutputs()) return;
     if ((numInputs > 0 && !hostInputs) || (numOutputs > 0 && !hostOutputs)) return;
 
-    const bool resetRequested = needsReset_.exchange(false, std::memory_order_acq_rel);
+    // A plain load first: the request is rare, and the locked exchange would cost every block.
+    const bool resetRequested =
+        needsReset_.load(std::memory_order_acquire) && needsReset_.exchange(false, std::memory_order_acq_rel);
     const bool rateChanged = !(sampleRate == lastSampleRate_);  // a NaN last rate always differs
     if (resetRequested || numInputs != lastInputCount_ || numOutputs != lastOutputCount_ || rateChanged) {
         client_->resetFromHost(static_cast<double>(sampleRate), kMaxBlockFrames, numInputs, numOutputs);
