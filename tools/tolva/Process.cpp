@@ -213,7 +213,7 @@ bool planJobs(const Options& options, std::vector<FileJob>& jobs, std::string& e
     const std::string& dir = options.positional.back();
     std::error_code ec;
     if (!fs::is_directory(dir, ec)) {
-        error = "output folder '" + dir + "' does not exist";
+        error = "output folder '" + dir + (fs::exists(dir, ec) ? "' is not a folder" : "' does not exist");
         return false;
     }
     if (!options.stateOut.empty()) {
