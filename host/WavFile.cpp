@@ -4,6 +4,7 @@
 #include <sndfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <xmmintrin.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -17,6 +18,36 @@ SNDFILE* asFile(void* p) { return static_cast<SNDFILE*>(p); }
 
 std::string sysError(const std::string& what, const std::string& path) {
     return what + " '" + path + "': " + std::strerror(errno);
+}
+
+// Stereo frames (L R L R ...) into two channel buffers, four frames per step.
+void deinterleaveStereo(const float* src, float* left, float* right, int64_t frames) {
+    int64_t i = 0;
+    for (; i + 4 <= frames; i += 4) {
+        const __m128 a = _mm_loadu_ps(src + 2 * i);      // L0 R0 L1 R1
+        const __m128 b = _mm_loadu_ps(src + 2 * i + 4);  // L2 R2 L3 R3
+        _mm_storeu_ps(left + i, _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+        _mm_storeu_ps(right + i, _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+    }
+    for (; i < frames; ++i) {
+        left[i] = src[2 * i];
+        right[i] = src[2 * i + 1];
+    }
+}
+
+// Two channel buffers into stereo frames, four frames per step.
+void interleaveStereo(const float* left, const float* right, float* dst, int64_t frames) {
+    int64_t i = 0;
+    for (; i + 4 <= frames; i += 4) {
+        const __m128 l = _mm_loadu_ps(left + i);
+        const __m128 r = _mm_loadu_ps(right + i);
+        _mm_storeu_ps(dst + 2 * i, _mm_unpacklo_ps(l, r));
+        _mm_storeu_ps(dst + 2 * i + 4, _mm_unpackhi_ps(l, r));
+    }
+    for (; i < frames; ++i) {
+        dst[2 * i] = left[i];
+        dst[2 * i + 1] = right[i];
+    }
 }
 
 std::string folderOf(const std::string& path) {
@@ -77,17 +108,26 @@ bool WavReader::open(const std::string& path, std::string& error) {
 
 int64_t WavReader::read(float* const* out, int64_t maxFrames, std::string& error) {
     if (!file_ || maxFrames <= 0) return 0;
-    const std::size_t needed = static_cast<std::size_t>(maxFrames) * static_cast<std::size_t>(channels_);
-    if (interleaved_.size() < needed) interleaved_.resize(needed);
-    const sf_count_t got = sf_readf_float(asFile(file_), interleaved_.data(), maxFrames);
+    // One channel needs no reordering: the library converts straight into the caller's buffer.
+    float* target = out[0];
+    if (channels_ > 1) {
+        const std::size_t needed = static_cast<std::size_t>(maxFrames) * static_cast<std::size_t>(channels_);
+        if (interleaved_.size() < needed) interleaved_.resize(needed);
+        target = interleaved_.data();
+    }
+    const sf_count_t got = sf_readf_float(asFile(file_), target, maxFrames);
     if (got < 0 || (got < maxFrames && sf_error(asFile(file_)) != SF_ERR_NO_ERROR)) {
         error = std::string("error reading audio data: ") + sf_strerror(asFile(file_));
         return -1;
     }
-    for (int c = 0; c < channels_; ++c) {
-        float* dst = out[c];
-        const float* src = interleaved_.data() + c;
-        for (sf_count_t i = 0; i < got; ++i) dst[i] = src[i * channels_];
+    if (channels_ == 2) {
+        deinterleaveStereo(interleaved_.data(), out[0], out[1], got);
+    } else if (channels_ > 2) {
+        for (int c = 0; c < channels_; ++c) {
+            float* dst = out[c];
+            const float* src = interleaved_.data() + c;
+            for (sf_count_t i = 0; i < got; ++i) dst[i] = src[i * channels_];
+        }
     }
     return got;
 }
@@ -221,12 +261,20 @@ bool WavWriter::write(const float* const* in, int64_t frames, std::string& error
         return false;
     }
     if (frames <= 0) return true;
-    const std::size_t needed = static_cast<std::size_t>(frames) * static_cast<std::size_t>(channels_);
-    if (interleaved_.size() < needed) interleaved_.resize(needed);
-    for (int c = 0; c < channels_; ++c)
-        for (int64_t i = 0; i < frames; ++i)
-            interleaved_[static_cast<std::size_t>(i * channels_ + c)] = in[c][i];
-    if (sf_writef_float(asFile(file_), interleaved_.data(), frames) != frames) {
+    const float* source = in[0];  // one channel is already in file order
+    if (channels_ > 1) {
+        const std::size_t needed = static_cast<std::size_t>(frames) * static_cast<std::size_t>(channels_);
+        if (interleaved_.size() < needed) interleaved_.resize(needed);
+        float* dst = interleaved_.data();
+        if (channels_ == 2) {
+            interleaveStereo(in[0], in[1], dst, frames);
+        } else {
+            for (int c = 0; c < channels_; ++c)
+                for (int64_t i = 0; i < frames; ++i) dst[i * channels_ + c] = in[c][i];
+        }
+        source = dst;
+    }
+    if (sf_writef_float(asFile(file_), source, frames) != frames) {
         error = "cannot write output '" + path_ + "': " + sf_strerror(asFile(file_));
         return false;
     }

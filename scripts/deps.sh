@@ -17,6 +17,7 @@ packages=(
   liblilv-dev lv2-dev                           # the LV2 binding and our LV2 host
   ardour lilv-utils                             # ardour7-lua, lv2info and lv2apply in the LV2 tests
   calf-plugins lsp-plugins-lv2 zam-plugins      # the peers of bench/lv2_bench.sh
+  sox                                           # test signals and the peer of bench/tolva_vs_sox.sh
 )
 
 missing=()

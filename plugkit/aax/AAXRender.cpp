@@ -6,12 +6,16 @@
 #include "plugkit/aax/AAXClient.h"
 #include "plugkit/aax/AAXDescription.h"
 #include "plugkit/client/Client.h"
-#include "plugkit/core/HostCallGuard.h"
+#include "plugkit/client/FPModeScope.h"
+#include "plugkit/core/CpuInfo.h"
 
 namespace plugkit::aax {
 
 void StaticRenderAudio(sdk::ContextField* const instancesBegin[], const void* instancesEnd) {
-    core::HostCallGuard guard;
+    // The host-call guard, written out: the floating-point mode is switched only when the host's
+    // thread is not in it already, which saves the x87 write on every block of a typical host.
+    core::initializeCpuInfo();
+    client::FPModeScope fpMode;
     const auto* end = static_cast<sdk::ContextField* const*>(instancesEnd);
     for (sdk::ContextField* const* instance = instancesBegin; instance < end; ++instance) {
         const sdk::ContextField* context = *instance;
@@ -55,7 +59,9 @@ void AAXClient::renderWithHost(sdk::ContextField const* context) noexcept {
     if (numInputs > client_->maxInputs() || numOutputs > client_->maxOutputs()) return;
     if ((numInputs > 0 && !hostInputs) || (numOutputs > 0 && !hostOutputs)) return;
 
-    const bool resetRequested = needsReset_.exchange(false, std::memory_order_acq_rel);
+    // A plain load first: the request is rare, and the locked exchange would cost every block.
+    const bool resetRequested =
+        needsReset_.load(std::memory_order_acquire) && needsReset_.exchange(false, std::memory_order_acq_rel);
     const bool rateChanged = !(sampleRate == lastSampleRate_);  // a NaN last rate always differs
     if (resetRequested || numInputs != lastInputCount_ || numOutputs != lastOutputCount_ || rateChanged) {
         client_->resetFromHost(static_cast<double>(sampleRate), kMaxBlockFrames, numInputs, numOutputs);

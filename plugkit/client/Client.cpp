@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "plugkit/core/FPControl.h"
+#include "plugkit/client/FPModeScope.h"
 #include "plugkit/core/Fatal.h"
 
 namespace plugkit::client {
@@ -90,14 +90,6 @@ int Client::readEnumParamValue(int index) const {
     return static_cast<const IntegerParameter*>(param(index))->valueAtomic();
 }
 
-float Client::readFloatParamValue(int index) const {
-    return static_cast<float>(static_cast<const FloatParameter*>(param(index))->valueAtomic());
-}
-
-bool Client::readBoolParamValue(int index) const {
-    return static_cast<const BoolParameter*>(param(index))->valueAtomic();
-}
-
 void Client::enqueueMIDIFromHost(MidiMessage message) {
     if (heapCount_ >= kMidiQueueCapacity) return;
     message.offset += frameCounter_;
@@ -135,7 +127,7 @@ void Client::processAudioFromHost(const float* const* inputs, float* const* outp
     if (frames <= 0) return;
     // Flush-to-zero and denormals-are-zero whatever mode the caller runs in: decaying filter and
     // envelope states would otherwise sink into subnormals after silence and slow everything down.
-    core::FPStateGuard fpState;
+    FPModeScope fpMode;
     assert((inputs || numInputs_ == 0) && (outputs || numOutputs_ == 0));
     // processAudio takes writable output pointer arrays; the frame's own copies are the ones it gets.
     const float* ins[kMaxChannels];
@@ -255,6 +247,9 @@ IGraphics* Client::getOrCreateEditor() {
 }
 
 IGraphics* Client::editorTryAcquire() noexcept {
+    // A plain load first: without an editor, or with the editor busy, the locked exchange of every
+    // sub-block is saved.
+    if (editorFree_.load(std::memory_order_relaxed) != 1) return nullptr;
     uint8_t expected = 1;
     if (editorFree_.compare_exchange_strong(expected, 0, std::memory_order_acquire)) return editor_;
     return nullptr;

@@ -106,8 +106,13 @@ public:
 
     // [audio thread] Current values, one atomic load each, no lock. The parameter at index must
     // be a FloatParameter / BoolParameter respectively.
-    float readFloatParamValue(int index) const;
-    bool readBoolParamValue(int index) const;
+    // Inline: a plug-in reads every parameter once per sub-block.
+    float readFloatParamValue(int index) const {
+        return static_cast<float>(static_cast<const FloatParameter*>(param(index))->valueAtomic());
+    }
+    bool readBoolParamValue(int index) const {
+        return static_cast<const BoolParameter*>(param(index))->valueAtomic();
+    }
 
     // --- Bypass ----------------------------------------------------------------------------------
 

@@ -16,7 +16,6 @@
 #include "host/WavFile.h"
 #include "plugkit/aax/sdk/AAXEntryPoints.h"
 #include "tools/tolva/Report.h"
-#include "tools/tolva/Timeline.h"
 
 namespace tolva {
 
@@ -196,153 +195,56 @@ int runDemoMix(const Options& options) {
     return kExitOk;
 }
 
-int applySettings(const Options& options, const host::PluginLibrary& lib, host::PluginInstance& instance) {
-    std::string error;
+int applySettings(const Options& options, const host::PluginLibrary& lib, host::PluginInstance& instance,
+                  std::string& error) {
     if (!options.stateIn.empty()) {
         std::vector<uint8_t> chunk;
-        if (!host::readWholeFile(options.stateIn, chunk, error, 1u << 20))
-            return fail(kExitInput, "bad state file: " + error);
-        if (instance.setChunk(chunk) != 0)
-            return fail(kExitInput, "bad state file '" + options.stateIn + "': the plug-in refused it");
+        if (!host::readWholeFile(options.stateIn, chunk, error, 1u << 20)) {
+            error = "bad state file: " + error;
+            return kExitInput;
+        }
+        if (instance.setChunk(chunk) != 0) {
+            error = "bad state file '" + options.stateIn + "': the plug-in refused it";
+            return kExitInput;
+        }
     }
     if (!options.preset.empty()) {
         const auto presets = lib.enumeratePresets();
         const host::PresetFile* p = findPreset(presets, options.preset);
-        if (!p)
-            return fail(kExitInput,
-                        "unknown preset '" + options.preset + "' (presets: " + presetNames(presets) + ")");
-        if (p->bytes.size() < plugkit::aax::sdk::kPresetFileHeaderSize)
-            return fail(kExitInternal, "the plug-in's preset '" + options.preset + "' is malformed");
+        if (!p) {
+            error = "unknown preset '" + options.preset + "' (presets: " + presetNames(presets) + ")";
+            return kExitInput;
+        }
+        if (p->bytes.size() < plugkit::aax::sdk::kPresetFileHeaderSize) {
+            error = "the plug-in's preset '" + options.preset + "' is malformed";
+            return kExitInternal;
+        }
         const std::vector<uint8_t> chunk(p->bytes.begin() + plugkit::aax::sdk::kPresetFileHeaderSize,
                                          p->bytes.end());
-        if (instance.setChunk(chunk) != 0)
-            return fail(kExitInternal, "the plug-in refused its own preset '" + options.preset + "'");
+        if (instance.setChunk(chunk) != 0) {
+            error = "the plug-in refused its own preset '" + options.preset + "'";
+            return kExitInternal;
+        }
     }
     for (const auto& [name, value] : options.sets) {
         const host::ParameterInfo* p = instance.findParameter(name);
-        if (!p) return fail(kExitInput, "unknown parameter '" + name + "'");
-        if (instance.setFromString(p->id, value) != 0)
-            return fail(kExitInput, "invalid value '" + value + "' for parameter '" + p->name + "'");
+        if (!p) {
+            error = "unknown parameter '" + name + "'";
+            return kExitInput;
+        }
+        if (instance.setFromString(p->id, value) != 0) {
+            error = "invalid value '" + value + "' for parameter '" + p->name + "'";
+            return kExitInput;
+        }
     }
     if (options.bypass) instance.setBypass(true);
-
     return kExitOk;
 }
 
-namespace {
-
-// Renders one host block of n frames starting at sample position, cut where the timeline changes
-// something so that each change lands on its sample.
-void renderBlock(host::PluginInstance& instance, Timeline& timeline, const std::vector<float*>& in,
-                 const std::vector<float*>& out, int64_t position, int64_t n) {
-    std::vector<const float*> ins(in.size());
-    std::vector<float*> outs(out.size());
-    for (int64_t offset = 0; offset < n;) {
-        timeline.apply(position + offset, offset == 0, instance);
-        const int64_t next = std::min(n, timeline.nextAfter(position + offset) - position);
-        for (std::size_t c = 0; c < in.size(); ++c) ins[c] = in[c] + offset;
-        for (std::size_t c = 0; c < out.size(); ++c) outs[c] = out[c] + offset;
-        instance.render(ins.data(), outs.data(), next - offset);
-        offset = next;
-    }
-}
-
-// What stream() went through: frames, wall-clock seconds and the levels on both sides.
-struct Streamed {
-    int64_t frames = 0;
-    double wall = 0;
-    LevelMeter inLevel, outLevel;
-};
-
-// Runs the whole input through the instance in host blocks of options.block frames into the writer,
-// with the timeline's changes. Returns kExitOk or the exit code of the failure it reported.
-int stream(host::WavReader& reader, host::WavWriter& writer, host::PluginInstance& instance,
-           Timeline& timeline, const Options& options, Streamed& out) {
+int applySettings(const Options& options, const host::PluginLibrary& lib, host::PluginInstance& instance) {
     std::string error;
-    const int block = options.block;
-    const std::size_t inputs = static_cast<std::size_t>(reader.channels());
-    const std::size_t outputs = static_cast<std::size_t>(instance.outputs());
-    std::vector<std::vector<float>> inBuf(inputs, std::vector<float>(block));
-    std::vector<std::vector<float>> outBuf(outputs, std::vector<float>(block));
-    std::vector<float*> inPtr, outPtr;
-    for (auto& b : inBuf) inPtr.push_back(b.data());
-    for (auto& b : outBuf) outPtr.push_back(b.data());
-
-    ProgressBar progress(reader.frames(), !options.quiet);
-    const auto start = std::chrono::steady_clock::now();
-    for (;;) {
-        const int64_t n = reader.read(inPtr.data(), block, error);
-        if (n < 0) return fail(kExitInput, "unreadable input '" + options.positional[0] + "': " + error);
-        if (n == 0) break;
-        for (auto& b : outBuf) std::fill(b.begin(), b.end(), 0.0f);
-        renderBlock(instance, timeline, inPtr, outPtr, out.frames, n);
-        for (std::size_t c = 0; c < inputs; ++c) out.inLevel.add(inPtr[c], n);
-        for (std::size_t c = 0; c < outputs; ++c) out.outLevel.add(outPtr[c], n);
-        if (!writer.write(outPtr.data(), n, error)) return fail(kExitInput, error);
-        out.frames += n;
-        progress.update(out.frames);
-    }
-    out.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    progress.finish();
-    return kExitOk;
-}
-
-}  // namespace
-
-int runProcess(const Options& options) {
-    const std::string& inPath = options.positional[0];
-    const std::string& outPath = options.positional[1];
-    std::string error;
-
-    host::WavReader reader;
-    if (!reader.open(inPath, error)) return fail(kExitInput, error);
-    const int inputs = reader.channels();
-    if (inputs != 1 && inputs != 2)
-        return fail(kExitInput, "unsupported input '" + inPath + "': " + std::to_string(inputs) +
-                                    " channels (1 or 2 are supported)");
-    const double rate = reader.sampleRate();
-    const int outputs = options.outputs > 0 ? options.outputs : inputs;
-
-    int code = kExitOk;
-    auto lib = loadPlugin(options, code);
-    if (!lib) return code;
-    if (!lib->description().componentFor(inputs, outputs))
-        return fail(kExitInput, "illegal channel layout: " + std::to_string(inputs) + " in, " +
-                                    std::to_string(outputs) + " out is not supported by the plug-in");
-    auto instance = lib->createInstance(inputs, outputs, rate, error);
-    if (!instance) return fail(kExitInternal, error);
-
-    if (const int settingsCode = applySettings(options, *lib, *instance); settingsCode != kExitOk)
-        return settingsCode;
-    Timeline timeline;
-    if (!timeline.build(options, *lib, *instance, rate, error)) return fail(kExitInput, error);
-
-    host::WavWriter writer;
-    if (!writer.open(outPath, outputs, static_cast<int>(rate), error)) return fail(kExitInput, error);
-
-    Streamed streamed;
-    if (const int streamCode = stream(reader, writer, *instance, timeline, options, streamed);
-        streamCode != kExitOk)
-        return streamCode;
-
-    if (!options.stateOut.empty()) {
-        std::vector<uint8_t> chunk;
-        if (instance->getChunk(chunk) != 0)
-            return fail(kExitInternal, "the plug-in did not return its state");
-        if (!host::writeFileAtomically(options.stateOut, chunk, error)) return fail(kExitInput, error);
-    }
-    if (!writer.commit(error)) return fail(kExitInput, error);
-
-    instance.reset();
-    const int32_t live = lib->close();
-    if (live != 0)
-        std::fprintf(stderr, "tolva: warning: the plug-in reports %d live objects at unload\n", live);
-    if (!options.quiet) {
-        const double seconds = static_cast<double>(streamed.frames) / rate;
-        std::fprintf(stderr, "%s\n",
-                     summaryLine(seconds, streamed.wall, streamed.inLevel, streamed.outLevel).c_str());
-    }
-    return kExitOk;
+    const int code = applySettings(options, lib, instance, error);
+    return code == kExitOk ? code : fail(code, error);
 }
 
 }  // namespace tolva

@@ -18,6 +18,7 @@ std::string defaultPluginPath();
 
 // Each command prints its own output on stdout, one error line on stderr, and returns the exit code.
 int runInfo(const Options& options);
+// tolva process IN.wav OUT.wav, or IN1.wav IN2.wav ... OUTDIR/ (files spread over the cores).
 int runProcess(const Options& options);
 int runPresets(const Options& options);
 int runDemoMix(const Options& options);
@@ -35,6 +36,9 @@ std::unique_ptr<host::PluginLibrary> loadPlugin(const Options& options, int& exi
 // Applies --state-in, --preset, every --set in order, then --bypass: later settings win. Returns
 // kExitOk, or the exit code after reporting the fault.
 int applySettings(const Options& options, const host::PluginLibrary& lib, host::PluginInstance& instance);
+// The same, reporting the fault in error instead of on stderr.
+int applySettings(const Options& options, const host::PluginLibrary& lib, host::PluginInstance& instance,
+                  std::string& error);
 
 // A file name for a preset: characters that are unsafe in names (path separators, control
 // characters) become '_', and a name that would be empty or a dot name gets a numbered one.

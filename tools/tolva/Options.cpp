@@ -13,6 +13,8 @@ const char* usageText() {
            "commands:\n"
            "  info                      describe the plug-in as a host sees it\n"
            "  process IN.wav OUT.wav    run IN.wav through the plug-in into a 32-bit float WAV\n"
+           "  process IN.wav... OUTDIR/ run every input into OUTDIR under its own file name, several\n"
+           "                            files at once (one per core); every option applies to each\n"
            "  presets DIR               write one preset file per factory preset into DIR\n"
            "  demo-mix OUT.wav          synthesise a stereo 48 kHz demo mix (drums, bass, hats)\n"
            "  validate                  check the plug-in against what hosts expect (PASS/FAIL per check)\n"
@@ -44,7 +46,8 @@ const char* usageText() {
            "  --only GROUPS             validate: comma-separated check groups to run (default: all)\n"
            "  -h, --help                show this help\n"
            "\n"
-           "exit status: 0 success, 2 bad input or usage, 1 internal failure\n";
+           "exit status: 0 success, 2 bad input or usage, 1 internal failure; with many files, 2 when any\n"
+           "file had bad input (the others are still written), else 1 when any failed\n";
 }
 
 bool parseInt(const std::string& text, long lo, long hi, long& out) {
@@ -204,7 +207,8 @@ bool checkOperands(const Options& out, std::string& error) {
     if (out.command == "info" || out.command == "validate") {
         wanted = 0;
     } else if (out.command == "process") {
-        wanted = 2;
+        // IN.wav OUT.wav, or any number of inputs and an output folder.
+        wanted = out.positional.size() > 2 ? out.positional.size() : 2;
     } else if (out.command == "presets" || out.command == "demo-mix" || out.command == "editor") {
         wanted = 1;
     } else if (out.command == "gui") {

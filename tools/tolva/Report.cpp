@@ -8,16 +8,30 @@
 namespace tolva {
 
 void LevelMeter::add(const float* x, int64_t n) {
-    float p = peak;
-    double s = 0.0;
-    for (int64_t i = 0; i < n; ++i) {
+    // Four independent lanes, so that the sum does not wait on one addition chain per sample.
+    float p[4] = {peak, 0.0f, 0.0f, 0.0f};
+    double s[4] = {};
+    int64_t i = 0;
+    for (; i + 4 <= n; i += 4)
+        for (int k = 0; k < 4; ++k) {
+            const float a = std::fabs(x[i + k]);
+            p[k] = a > p[k] ? a : p[k];
+            s[k] += static_cast<double>(x[i + k]) * x[i + k];
+        }
+    for (; i < n; ++i) {
         const float a = std::fabs(x[i]);
-        if (a > p) p = a;
-        s += static_cast<double>(x[i]) * x[i];
+        p[0] = a > p[0] ? a : p[0];
+        s[0] += static_cast<double>(x[i]) * x[i];
     }
-    peak = p;
-    sumSquares += s;
+    peak = std::max(std::max(p[0], p[1]), std::max(p[2], p[3]));
+    sumSquares += (s[0] + s[1]) + (s[2] + s[3]);
     samples += n;
+}
+
+void LevelMeter::merge(const LevelMeter& other) {
+    peak = std::max(peak, other.peak);
+    sumSquares += other.sumSquares;
+    samples += other.samples;
 }
 
 double LevelMeter::peakDb() const {

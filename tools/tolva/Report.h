@@ -14,8 +14,9 @@ struct LevelMeter {
     int64_t samples = 0;
 
     void add(const float* x, int64_t n);
-    double peakDb() const;  // dBFS, -inf for silence
-    double rmsDb() const;   // dBFS, -inf for silence
+    void merge(const LevelMeter& other);  // as if other's samples had been added here
+    double peakDb() const;                // dBFS, -inf for silence
+    double rmsDb() const;                 // dBFS, -inf for silence
 };
 
 // Formats a level in dBFS with one decimal ("-inf" for silence).
@@ -29,6 +30,7 @@ public:
     ~ProgressBar();
     void update(int64_t doneFrames);
     void finish();  // erases the bar
+    bool enabled() const { return enabled_; }
 
 private:
     int64_t total_;

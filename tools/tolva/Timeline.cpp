@@ -133,6 +133,7 @@ void Timeline::apply(int64_t position, bool hostBlockStart, host::PluginInstance
             setPlain(instance, t, t.to);
             instance.host().PostReleaseRequest(t.id.c_str());
             t.finished = true;
+            ++finishedRamps_;
         } else if (position == t.start || hostBlockStart) {
             const double share =
                 static_cast<double>(position - t.start) / static_cast<double>(t.end - t.start);

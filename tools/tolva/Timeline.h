@@ -30,6 +30,9 @@ public:
     // at START, one value at every host block start inside, and TO at END).
     void apply(int64_t position, bool hostBlockStart, host::PluginInstance& instance);
 
+    // [host thread] True once nothing is left to apply: the caller may render without asking.
+    bool finished() const { return next_ >= events_.size() && finishedRamps_ == ramps_.size(); }
+
 private:
     enum class Kind { Parameter, Preset, Bypass };
     struct Event {
@@ -55,6 +58,7 @@ private:
     std::vector<Event> events_;  // by sample, command-line order within a sample
     std::vector<Track> ramps_;
     std::size_t next_ = 0;
+    std::size_t finishedRamps_ = 0;
 };
 
 }  // namespace tolva

@@ -27,6 +27,8 @@ public:
     std::vector<Reset> resets;
     int processedFrames = 0;
     pc::TimeInfo lastInfo;
+    std::uint32_t mxcsrInside = 0;
+    std::uint16_t x87Inside = 0;
     void reset(double rate, int maxFrames, int in, int out) override {
         resets.push_back({rate, maxFrames, in, out});
         MultibandComp::reset(rate, maxFrames, in, out);
@@ -34,6 +36,8 @@ public:
     void processAudio(const float* const* in, float** out, int frames, pc::TimeInfo info) override {
         processedFrames += frames;
         lastInfo = info;
+        asm volatile("stmxcsr %0" : "=m"(mxcsrInside));
+        asm volatile("fnstcw %0" : "=m"(x87Inside));
         MultibandComp::processAudio(in, out, frames, info);
     }
 };
@@ -179,4 +183,38 @@ TEST(AAXRender, LongBlocksAreRenderedInSlicesAndRestoreTheFloatingPointState) {
     EXPECT_EQ(t.comp->processedFrames, 2500);
     EXPECT_NE(t.out[1][2499], 7.0f);
     EXPECT_EQ(t.out[1][2500], 7.0f);
+}
+
+// Whatever mode the host's thread runs in (the default, already flushing denormals with no flag
+// raised, another x87 precision), the plug-in processes in the audio path's mode and the host gets
+// its exact state back, flags included.
+TEST(AAXRender, ProcessesInTheAudioModeAndGivesTheHostItsExactFloatingPointStateBack) {
+    Instance t;
+    struct State {
+        std::uint32_t mxcsr;
+        std::uint16_t x87;
+    };
+    auto read = [] {
+        State s;
+        asm volatile("stmxcsr %0" : "=m"(s.mxcsr));
+        asm volatile("fnstcw %0" : "=m"(s.x87));
+        return s;
+    };
+    auto write = [](State s) {
+        asm volatile("ldmxcsr %0" : : "m"(s.mxcsr));
+        asm volatile("fnclex\n\tfldcw %0" : : "m"(s.x87));
+    };
+    const State original = read();
+    for (const State host : {State{0x1F80, 0x037F}, State{0x9FC0, 0x037F}, State{0x1F80, 0x027F}}) {
+        SCOPED_TRACE(testing::Message() << std::hex << host.mxcsr << " " << host.x87);
+        write(host);
+        t.comp->mxcsrInside = 0;
+        t.render();
+        const State after = read();
+        write(original);
+        EXPECT_EQ(t.comp->mxcsrInside & ~0x3Fu, 0x9FC0u);
+        EXPECT_EQ(t.comp->x87Inside, 0x037F);
+        EXPECT_EQ(after.mxcsr, host.mxcsr);
+        EXPECT_EQ(after.x87, host.x87);
+    }
 }

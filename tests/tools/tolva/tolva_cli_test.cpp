@@ -276,6 +276,48 @@ TEST_F(TolvaCliTest, ChangesDuringPlaybackLandOnTheirSample) {
     EXPECT_NE(ramped[0][6615], high[0][6615]);
 }
 
+// Files longer than the 64k-frame read/write chunk, in blocks that do not divide it, with a change
+// in the second chunk in the middle of a host block: the plug-in driven directly, cut only there.
+TEST_F(TolvaCliTest, LongFilesInOddBlocksEqualThePluginDrivenDirectly) {
+    constexpr int kFrames = 140001, kChange = 66150;  // 1.5 s at 44.1 kHz
+    for (int channels : {1, 2}) {
+        const std::string in = makeInput("long.wav", channels, kFrames);
+        host::AudioData input, expected;
+        std::string error;
+        ASSERT_TRUE(host::readAudioFile(in, input, error));
+        expected = input;
+        {
+            auto lib = host::PluginLibrary::open(TOLVA_TEST_PLUGIN, error);
+            ASSERT_TRUE(lib) << error;
+            auto p = lib->createInstance(channels, channels, 44100, error);
+            ASSERT_TRUE(p) << error;
+            std::vector<const float*> ins;
+            std::vector<float*> outs;
+            for (int c = 0; c < channels; ++c) {
+                ins.push_back(input.samples[static_cast<std::size_t>(c)].data());
+                outs.push_back(expected.samples[static_cast<std::size_t>(c)].data());
+            }
+            p->render(ins.data(), outs.data(), kChange);
+            EXPECT_EQ(p->setFromString("24", "1000"), 0);
+            for (auto& ptr : ins) ptr += kChange;
+            for (auto& ptr : outs) ptr += kChange;
+            p->render(ins.data(), outs.data(), kFrames - kChange);
+            p.reset();
+            EXPECT_EQ(lib->close(), 0);
+        }
+        for (int block : {7, 1000}) {
+            SCOPED_TRACE(testing::Message() << channels << " channels, block " << block);
+            const auto r = run({"process", "--quiet", "--block", std::to_string(block), "--at", "1.5",
+                                "F1=1000", in, path("out.wav")});
+            ASSERT_EQ(r.code, 0) << r.err;
+            host::AudioData got;
+            ASSERT_TRUE(host::readAudioFile(path("out.wav"), got, error)) << error;
+            ASSERT_EQ(got.frames(), kFrames);
+            EXPECT_EQ(got.samples, expected.samples);
+        }
+    }
+}
+
 // A table of bad command lines, each checked for exit 2, one line on stderr and an untouched output.
 TEST_F(TolvaCliTest, BadInputFailsWithExit2AndLeavesTheOutputAlone) {
     const std::string in = makeInput("in.wav", 2, 2000);
