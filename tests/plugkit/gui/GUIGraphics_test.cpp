@@ -41,13 +41,13 @@ TEST(AreaLists, TilesRunRowByRowAndBoundingBoxSkipsEmptyRects) {
 
 TEST(AreaLists, SubtractingCutsOnlyWhatLiesUnderAndIntersectingPairsEveryArea) {
     core::Vec<Box> areas =
-        list({Box(0, 0, 10, 10), Box(20, 0, 30, 10), Box(40, 0, 44, 4), Box(50, 0, 60, 10)});
+        boxes({Box(0, 0, 10, 10), Box(20, 0, 30, 10), Box(40, 0, 44, 4), Box(50, 0, 60, 10)});
     subtractArea(areas, Box(5, -5, 45, 5));
-    EXPECT_EQ(str(areas), "(50,0)-(60,10)(0,0)-(5,5)(0,5)-(10,10)(20,5)-(30,10)");
+    EXPECT_EQ(boxText(areas), "(50,0)-(60,10)(0,0)-(5,5)(0,5)-(10,10)(20,5)-(30,10)");
     core::Vec<Box> out;
-    intersectAreas(list({Box(0, 0, 10, 10), Box(10, 0, 20, 10)}), list({Box(5, 5, 15, 15), Box(0, 9, 1, 9)}),
-                   out);
-    EXPECT_EQ(str(out), "(5,5)-(10,10)(10,5)-(15,10)");
+    intersectAreas(boxes({Box(0, 0, 10, 10), Box(10, 0, 20, 10)}),
+                   boxes({Box(5, 5, 15, 15), Box(0, 9, 1, 9)}), out);
+    EXPECT_EQ(boxText(out), "(5,5)-(10,10)(10,5)-(15,10)");
 }
 
 TEST(PixelOrder, ConvertsToTheWindowByteOrderWithOpaqueAlpha) {
@@ -229,13 +229,13 @@ TEST(GUIGraphics, AreasUnderAnOpaqueRawElementAreLitOnlyOnceTheyShow) {
         ed->recomputeDirtyAreas();
         ed->doDraw(WindowPixelFormat::rgba);
     }
-    EXPECT_EQ(str(ref.rectsToCompositeTiled()), "(0,0)-(64,64)");
+    EXPECT_EQ(boxText(ref.rectsToCompositeTiled()), "(0,0)-(64,64)");
     cover->opaque = true;
     e.setDirtyWhole(UILayer::allLayers);
     e.recomputeDirtyAreas();
     e.doDraw(WindowPixelFormat::rgba);
-    EXPECT_EQ(str(e.rectsToCompositeTiled()), "(32,0)-(64,64)");
-    EXPECT_EQ(str(e.rectsCompositeOutdated()), "(0,0)-(32,64)");
+    EXPECT_EQ(boxText(e.rectsToCompositeTiled()), "(32,0)-(64,64)");
+    EXPECT_EQ(boxText(e.rectsCompositeOutdated()), "(0,0)-(32,64)");
     EXPECT_EQ(e.renderedImage().pixel(10, 10), (RGBA8{9, 8, 7, 255}));
     EXPECT_EQ(e.renderedImage().pixel(40, 10), ref.renderedImage().pixel(40, 10));
     // Damage under the cover redraws the cover and leaves the mipmaps for later; once the cover is
@@ -251,8 +251,8 @@ TEST(GUIGraphics, AreasUnderAnOpaqueRawElementAreLitOnlyOnceTheyShow) {
     e.context()->dirtyListRaw.addRect(Box(0, 0, 16, 64));
     e.recomputeDirtyAreas();
     e.doDraw(WindowPixelFormat::rgba);
-    EXPECT_EQ(str(e.rectsToCompositeTiled()), "(0,0)-(16,64)");
-    EXPECT_EQ(str(e.rectsCompositeOutdated()), "(16,0)-(32,64)");
+    EXPECT_EQ(boxText(e.rectsToCompositeTiled()), "(0,0)-(16,64)");
+    EXPECT_EQ(boxText(e.rectsCompositeOutdated()), "(16,0)-(32,64)");
     EXPECT_EQ(e.diffuseMap().level(1).pixel(1, 1), ref.diffuseMap().level(1).pixel(1, 1));
     for (int y = 0; y < 64; y += 3)
         for (int x = 0; x < 16; ++x)
