@@ -6,16 +6,12 @@
 #include "plugkit/aax/AAXClient.h"
 #include "plugkit/aax/AAXDescription.h"
 #include "plugkit/client/Client.h"
-#include "plugkit/client/FPModeScope.h"
-#include "plugkit/core/CpuInfo.h"
+#include "plugkit/core/HostCallGuard.h"
 
 namespace plugkit::aax {
 
 void StaticRenderAudio(sdk::ContextField* const instancesBegin[], const void* instancesEnd) {
-    // The host-call guard, written out: the floating-point mode is switched only when the host's
-    // thread is not in it already, which saves the x87 write on every block of a typical host.
-    core::initializeCpuInfo();
-    client::FPModeScope fpMode;
+    core::HostCallGuard guard;
     const auto* end = static_cast<sdk::ContextField* const*>(instancesEnd);
     for (sdk::ContextField* const* instance = instancesBegin; instance < end; ++instance) {
         const sdk::ContextField* context = *instance;

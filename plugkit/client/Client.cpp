@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "plugkit/client/FPModeScope.h"
+#include "plugkit/core/FPModeScope.h"
 #include "plugkit/core/Fatal.h"
 
 namespace plugkit::client {
@@ -127,7 +127,7 @@ void Client::processAudioFromHost(const float* const* inputs, float* const* outp
     if (frames <= 0) return;
     // Flush-to-zero and denormals-are-zero whatever mode the caller runs in: decaying filter and
     // envelope states would otherwise sink into subnormals after silence and slow everything down.
-    FPModeScope fpMode;
+    core::FPModeScope fpMode;
     assert((inputs || numInputs_ == 0) && (outputs || numOutputs_ == 0));
     // processAudio takes writable output pointer arrays; the frame's own copies are the ones it gets.
     const float* ins[kMaxChannels];

@@ -4,9 +4,9 @@
 
 #include "plugkit/core/FPControl.h"
 
-namespace plugkit::client {
+namespace plugkit::core {
 
-// The floating-point mode of the audio path for one scope: the mode of core::FPStateGuard (SSE
+// The floating-point mode of the audio path for one scope: the mode of FPStateGuard (SSE
 // 0x9FFF: exceptions masked, flush-to-zero, denormals-are-zero, round to nearest; x87 0x037F), with
 // the state from before put back exactly on exit. Unlike FPStateGuard it writes a control register
 // only when the thread is not in that mode already, so a nested entry (the client's frame inside the
@@ -18,18 +18,18 @@ public:
         asm volatile("stmxcsr %0" : "=m"(savedSSE_));
         asm volatile("fnstcw %0" : "=m"(savedFPU_));
         // The low six MXCSR bits are sticky exception flags, not part of the mode.
-        if ((savedSSE_ & ~kSSEFlags) != (core::FPStateGuard::kSSEState & ~kSSEFlags))
-            core::setSSEControlState(core::FPStateGuard::kSSEState);
-        switchedFPU_ = savedFPU_ != core::FPStateGuard::kFPUState;
-        if (switchedFPU_) core::setFPUControlState(core::FPStateGuard::kFPUState);
+        if ((savedSSE_ & ~kSSEFlags) != (FPStateGuard::kSSEState & ~kSSEFlags))
+            setSSEControlState(FPStateGuard::kSSEState);
+        switchedFPU_ = savedFPU_ != FPStateGuard::kFPUState;
+        if (switchedFPU_) setFPUControlState(FPStateGuard::kFPUState);
     }
     // [the thread that built the scope] SSE first, as FPStateGuard does; the flags raised inside
     // are cleared again unless they were raised before.
     ~FPModeScope() {
         std::uint32_t now;
         asm volatile("stmxcsr %0" : "=m"(now));
-        if (now != savedSSE_) core::setSSEControlState(savedSSE_);
-        if (switchedFPU_) core::setFPUControlState(savedFPU_);
+        if (now != savedSSE_) setSSEControlState(savedSSE_);
+        if (switchedFPU_) setFPUControlState(savedFPU_);
     }
     FPModeScope(const FPModeScope&) = delete;
     FPModeScope& operator=(const FPModeScope&) = delete;
@@ -41,4 +41,4 @@ private:
     bool switchedFPU_ = false;
 };
 
-}  // namespace plugkit::client
+}  // namespace plugkit::core
