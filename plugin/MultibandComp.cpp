@@ -3,12 +3,14 @@
 #include <cassert>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
 #include "dsp/filter/FourBandCrossoverLanes.h"
 #include "dsp/util/PeakDetectorLanes.h"
 #include "plugkit/core/AlignedAlloc.h"
+#include "plugkit/core/CpuInfo.h"
 
 namespace plugin {
 
@@ -80,7 +82,13 @@ const FactoryPreset kFactoryPresets[] = {
 
 MultibandComp::MultibandComp() {
     for (int k = 0; k < kNumBands; ++k) compressors[0][k].linkStereo(compressors[1][k]);
+    const char* simd = std::getenv("TOLVA_SIMD");
+    setVectorPath(simd && std::strcmp(simd, "sse2") == 0 ? VectorPath::kSse2 : VectorPath::kAvx2);
     initialize();
+}
+
+void MultibandComp::setVectorPath(VectorPath path) noexcept {
+    useAvx2 = DSP_SSE2 && path == VectorPath::kAvx2 && plugkit::core::cpuFeatures().avx2;
 }
 
 MultibandComp::~MultibandComp() { levelSink.store(nullptr, std::memory_order_relaxed); }
@@ -307,6 +315,15 @@ void MultibandComp::processAudio(const float* const* inputs, float** outputs, in
 
 void MultibandComp::processBlock(const float* const* inputs, float** outputs, int frames,
                                  const bool solo[kNumBands], float outGain, int channels) {
+#if DSP_SSE2
+    if (useAvx2) {
+        if (channels == 2 && precise) processFramesAvx2<2, true>(inputs, outputs, frames, solo, outGain);
+        if (channels == 2 && !precise) processFramesAvx2<2, false>(inputs, outputs, frames, solo, outGain);
+        if (channels == 1 && precise) processFramesAvx2<1, true>(inputs, outputs, frames, solo, outGain);
+        if (channels == 1 && !precise) processFramesAvx2<1, false>(inputs, outputs, frames, solo, outGain);
+        return;
+    }
+#endif
     if (channels == 2 && precise) processFrames<2, true>(inputs, outputs, frames, solo, outGain);
     if (channels == 2 && !precise) processFrames<2, false>(inputs, outputs, frames, solo, outGain);
     if (channels == 1 && precise) processFrames<1, true>(inputs, outputs, frames, solo, outGain);

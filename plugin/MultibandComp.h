@@ -88,6 +88,16 @@ public:
     // while building the editor; the sink must stay valid until the editor is destroyed.
     void setBandLevelSink(IBandLevelSink* sink) noexcept { levelSink.store(sink, std::memory_order_release); }
 
+    // The vector code the audio path runs: 4 float lanes (SSE2, every x86-64) or 8 (AVX2, both
+    // channels' bands in one register). The scalar build has only its reference path.
+    enum class VectorPath { kSse2, kAvx2 };
+    // [host thread, before audio runs] Picks the path: kAvx2 is taken only when the processor has
+    // AVX2. The constructor picks AVX2 when available unless the environment variable TOLVA_SIMD is
+    // "sse2". Both paths give the same output bit for bit.
+    void setVectorPath(VectorPath path) noexcept;
+    // [any thread] The path in use.
+    VectorPath vectorPath() const noexcept { return useAvx2 ? VectorPath::kAvx2 : VectorPath::kSse2; }
+
     // [audio thread] Current meter envelopes, bands 1 to 4 (for tests and tools).
     float inputMeterLevel(int band) const { return inputMeters[band].getEnvelope(); }
     float outputMeterLevel(int band) const { return outputMeters[band].getEnvelope(); }
@@ -126,6 +136,11 @@ private:
     template <int kChannels, bool kPrecise>
     void processFrames(const float* const* inputs, float** outputs, int frames, const bool solo[kNumBands],
                        float outGain);
+    // processFrames with both channels' compressors and the meters in 8-lane AVX2 registers (in
+    // MultibandCompAvx2.cpp, the only code compiled for AVX2); same results bit for bit.
+    template <int kChannels, bool kPrecise>
+    void processFramesAvx2(const float* const* inputs, float** outputs, int frames,
+                           const bool solo[kNumBands], float outGain);
     // The targets of the glides from the parameters (crossover frequencies limited).
     void readTargets(float targets[kNumGlides]) const;
     // Sets the filters and compressors to the glides' current values; returns the output gain.
@@ -145,6 +160,7 @@ private:
     Crossover crossovers[2];
     dsp::FourBandCrossover<double> preciseCrossovers[2];
     bool precise = false;                  // the rate is at least kPreciseCrossoverRate
+    bool useAvx2 = false;                  // processBlock runs processFramesAvx2
     Compressor compressors[2][kNumBands];  // [channel][band]
     Meter inputMeters[kNumBands];
     Meter outputMeters[kNumBands];

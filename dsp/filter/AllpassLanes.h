@@ -38,7 +38,7 @@ struct AllpassLanes {
     }
 
     // [audio thread] One sample in every lane.
-    __m128 step(__m128 x) {
+    [[gnu::always_inline]] __m128 step(__m128 x) {
         y2 = y;
         w = _mm_sub_ps(x, _mm_mul_ps(a1, s1));
         w = _mm_sub_ps(w, _mm_mul_ps(a2, s2));

@@ -39,7 +39,7 @@ struct BiQuadLanes {
     }
 
     // [audio thread] One sample in every lane.
-    __m128 step(__m128 x) {
+    [[gnu::always_inline]] __m128 step(__m128 x) {
         __m128 v = _mm_add_ps(_mm_mul_ps(a0, x), _mm_mul_ps(a1, x1));
         v = _mm_add_ps(v, _mm_mul_ps(a2, x2));
         v = _mm_sub_ps(v, _mm_mul_ps(b1, y1));

@@ -36,7 +36,7 @@ struct FourBandCrossoverLanes {
 
     // [audio thread] One sample of each channel (x1 is ignored without a second channel): the four
     // bands of channel 1 in bands1's lanes 0 to 3, those of channel 2 in bands2.
-    void step(float x0, float x1, __m128& bands1, __m128& bands2) {
+    [[gnu::always_inline]] void step(float x0, float x1, __m128& bands1, __m128& bands2) {
         const __m128 o1 = s1.step(_mm_setr_ps(x0, x0, x1, x1));                       // {l, h, l, h}
         const __m128 o2 = s2.step(_mm_shuffle_ps(o1, o1, _MM_SHUFFLE(3, 3, 1, 1)));   // {ml, h2, ml, h2}
         const __m128 a2 = ap2.step(_mm_shuffle_ps(o1, o1, _MM_SHUFFLE(2, 0, 2, 0)));  // {l', l', ..}

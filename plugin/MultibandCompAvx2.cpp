@@ -1,0 +1,287 @@
+// The AVX2 variant of MultibandComp::processFrames. Only the functions marked kAvx2 below are
+// compiled for AVX2 (through the target attribute, not a compiler flag for the whole file): the
+// inline helpers of the shared headers keep their SSE2 out-of-line copies, so the linker can never
+// hand AVX2 code to the SSE2 path, and no fused multiply-add is ever generated (FMA is not enabled),
+// which keeps every result equal to the SSE2 and scalar paths bit for bit.
+
+#include <immintrin.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "dsp/filter/FourBandCrossoverLanes.h"
+#include "dsp/util/PeakDetectorLanes.h"
+#include "plugin/MultibandComp.h"
+
+#if DSP_SSE2
+
+#define TOLVA_AVX2 __attribute__((target("avx2")))
+#define TOLVA_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
+
+namespace plugin {
+
+namespace {
+
+// Lane by lane (x > y) ? a : b, NaN giving b.
+TOLVA_AVX2_INLINE __m256 selectIfGreater8(__m256 x, __m256 y, __m256 a, __m256 b) {
+    return _mm256_blendv_ps(b, a, _mm256_cmp_ps(x, y, _CMP_GT_OQ));
+}
+
+TOLVA_AVX2_INLINE __m256 abs8(__m256 x) { return _mm256_andnot_ps(_mm256_set1_ps(-0.0f), x); }
+
+// EnvelopeDetector's follow() on eight lanes, the operations of lanes4::follow.
+TOLVA_AVX2_INLINE void follow8(__m256& envelope, __m256 v, __m256 attackCoef, __m256 releaseCoef) {
+    const __m256 c = selectIfGreater8(v, envelope, attackCoef, releaseCoef);
+    const __m256 held = _mm256_mul_ps(c, envelope);
+    const __m256 moved = _mm256_mul_ps(_mm256_sub_ps(_mm256_set1_ps(1.0f), c), v);
+    envelope = _mm256_add_ps(moved, held);
+}
+
+// dsp::fastdb::lnPositive on four lanes, the same operations in the same order.
+TOLVA_AVX2_INLINE __m256d lnPositive4(__m256d x) {
+    const __m256i bits = _mm256_castpd_si256(x);
+    const __m256i expMagic = _mm256_set1_epi64x(0x4330000000000000LL);
+    const __m256d expOffset = _mm256_set1_pd(4503599627370496.0 + 1023.0);
+    __m256d e =
+        _mm256_sub_pd(_mm256_castsi256_pd(_mm256_or_si256(_mm256_srli_epi64(bits, 52), expMagic)), expOffset);
+    const __m256i mantissaMask = _mm256_set1_epi64x(0x000FFFFFFFFFFFFFLL);
+    const __m256i oneBits = _mm256_set1_epi64x(0x3FF0000000000000LL);
+    const __m256d one = _mm256_set1_pd(1.0);
+    __m256d m = _mm256_castsi256_pd(_mm256_or_si256(_mm256_and_si256(bits, mantissaMask), oneBits));
+    const __m256d big = _mm256_cmp_pd(m, _mm256_set1_pd(1.4142135623730951), _CMP_GT_OQ);
+    m = _mm256_mul_pd(m, _mm256_blendv_pd(one, _mm256_set1_pd(0.5), big));
+    e = _mm256_add_pd(e, _mm256_and_pd(big, one));
+    const __m256d z = _mm256_div_pd(_mm256_sub_pd(m, one), _mm256_add_pd(m, one));
+    const __m256d u = _mm256_mul_pd(z, z);
+    __m256d p = _mm256_set1_pd(0.08418910155022144);
+    p = _mm256_add_pd(_mm256_mul_pd(p, u), _mm256_set1_pd(0.090609598568520716));
+    p = _mm256_add_pd(_mm256_mul_pd(p, u), _mm256_set1_pd(0.11111717528128005));
+    p = _mm256_add_pd(_mm256_mul_pd(p, u), _mm256_set1_pd(0.14285708006466796));
+    p = _mm256_add_pd(_mm256_mul_pd(p, u), _mm256_set1_pd(0.20000000030900977));
+    p = _mm256_add_pd(_mm256_mul_pd(p, u), _mm256_set1_pd(0.33333333333276377));
+    p = _mm256_add_pd(_mm256_mul_pd(p, u), _mm256_set1_pd(1.0000000000000002));
+    const __m256d lnm = _mm256_mul_pd(_mm256_add_pd(z, z), p);
+    return _mm256_add_pd(_mm256_mul_pd(e, _mm256_set1_pd(0.69314718055994531)), lnm);
+}
+
+// dsp::fastdb::exp2Clamped on four lanes, the same operations in the same order.
+TOLVA_AVX2_INLINE __m256d exp2Clamped4(__m256d t) {
+    t = _mm256_max_pd(_mm256_set1_pd(-1000.0), t);  // the second operand is returned for NaN
+    t = _mm256_min_pd(_mm256_set1_pd(1000.0), t);
+    const __m256d roundMagic = _mm256_set1_pd(6755399441055744.0);
+    const __m256d r = _mm256_add_pd(t, roundMagic);
+    const __m256d n = _mm256_sub_pd(r, roundMagic);
+    const __m256i k = _mm256_sub_epi64(_mm256_castpd_si256(r), _mm256_castpd_si256(roundMagic));
+    const __m256d f = _mm256_sub_pd(t, n);
+    __m256d p = _mm256_set1_pd(7.0725783209788706e-09);
+    p = _mm256_add_pd(_mm256_mul_pd(p, f), _mm256_set1_pd(1.0208693010130529e-07));
+    p = _mm256_add_pd(_mm256_mul_pd(p, f), _mm256_set1_pd(1.3215442684420189e-06));
+    p = _mm256_add_pd(_mm256_mul_pd(p, f), _mm256_set1_pd(1.5252657247827822e-05));
+    p = _mm256_add_pd(_mm256_mul_pd(p, f), _mm256_set1_pd(0.00015403530441391008));
+    p = _mm256_add_pd(_mm256_mul_pd(p, f), _mm256_set1_pd(0.001333355823018148));
+    p = _mm256_add_pd(_mm256_mul_pd(p, f), _mm256_set1_pd(0.0096181291076073532));
+    p = _mm256_add_pd(_mm256_mul_pd(p, f), _mm256_set1_pd(0.05550410866444766));
+    p = _mm256_add_pd(_mm256_mul_pd(p, f), _mm256_set1_pd(0.24022650695910097));
+    p = _mm256_add_pd(_mm256_mul_pd(p, f), _mm256_set1_pd(0.69314718055994995));
+    p = _mm256_add_pd(_mm256_mul_pd(p, f), _mm256_set1_pd(1.0));
+    const __m256i scaleBits = _mm256_slli_epi64(_mm256_add_epi64(k, _mm256_set1_epi64x(1023)), 52);
+    return _mm256_mul_pd(p, _mm256_castsi256_pd(scaleBits));
+}
+
+// float(20 log10(x)) for four lanes as dsp::fastdb::decibels2; zero, negative, infinite and NaN
+// lanes take the library path (only after silence or a fault, so kept out of line).
+__attribute__((noinline)) void decibelsSlowLanes(const double x[4], float results[4], int okMask) {
+    for (int i = 0; i < 4; ++i)
+        if (!(okMask & (1 << i))) results[i] = static_cast<float>(20.0 * std::log10(x[i]));
+}
+
+TOLVA_AVX2_INLINE __m128 decibels4(__m256d x) {
+    const __m256d finitePositive = _mm256_and_pd(_mm256_cmp_pd(x, _mm256_setzero_pd(), _CMP_GT_OQ),
+                                                 _mm256_cmp_pd(x, _mm256_set1_pd(HUGE_VAL), _CMP_LT_OQ));
+    const __m256d db = _mm256_mul_pd(lnPositive4(x), _mm256_set1_pd(8.6858896380650366));  // 20 / ln(10)
+    const __m128 out = _mm256_cvtpd_ps(db);
+    const int ok = _mm256_movemask_pd(finitePositive);
+    if (ok == 15) return out;
+    alignas(32) double lanes[4];
+    alignas(16) float results[4];
+    _mm256_store_pd(lanes, x);
+    _mm_store_ps(results, out);
+    decibelsSlowLanes(lanes, results, ok);
+    return _mm_load_ps(results);
+}
+
+// The gain of four compressors (one channel) for their detector amplitudes: reductionFor, then
+// powerOfTen(reduction / 20), as TolvaCompressor::processLanes computes it.
+TOLVA_AVX2_INLINE __m128 gainFor4(__m256d amplitude, __m128 threshold, __m128 slope) {
+    const __m128 level = decibels4(amplitude);
+    const __m128 zero = _mm_setzero_ps();
+    const __m128 reduction = _mm_mul_ps(_mm_sub_ps(threshold, level), slope);
+    const __m128 aboveOnly = _mm_blendv_ps(zero, reduction, _mm_cmpgt_ps(level, threshold));
+    const __m128 kept = _mm_blendv_ps(zero, aboveOnly, _mm_cmpgt_ps(zero, aboveOnly));
+    const __m256d e = _mm256_div_pd(_mm256_cvtps_pd(kept), _mm256_set1_pd(20.0));
+    return _mm256_cvtpd_ps(exp2Clamped4(_mm256_mul_pd(e, _mm256_set1_pd(3.3219280948873622))));
+}
+
+// 10^(exponent) for four float exponents, as powerOfTen; an all-zero register gives 1 exactly, as
+// the evaluation does, without it.
+TOLVA_AVX2_INLINE __m128 autoGainFactor4(__m128 exponent) {
+    if (_mm_movemask_ps(_mm_cmpeq_ps(exponent, _mm_setzero_ps())) == 15) return _mm_set1_ps(1.0f);
+    const __m256d t = _mm256_mul_pd(_mm256_cvtps_pd(exponent), _mm256_set1_pd(3.3219280948873622));
+    return _mm256_cvtpd_ps(exp2Clamped4(t));
+}
+
+// The eight compressors of both channels (lanes 0-3 channel 1's bands, lanes 4-7 channel 2's),
+// all linked band by band, for the length of a block.
+struct Compressors8 {
+    using Compressor = tolvacompressor::TolvaCompressor<float>;
+    __m256 envelope, attackCoef, releaseCoef, threshold, slope, makeupGain;
+    __m256 inEnvelope, inAttackCoef, inReleaseCoef;
+    __m256 outEnvelope, outAttackCoef, outReleaseCoef;
+    __m256 autoGainMask;
+    __m256d unityBelowLow, unityBelowHigh;  // channel 1's four lanes, channel 2's
+    bool anyAutoGain;
+
+    static TOLVA_AVX2_INLINE __m256 join(__m128 lo, __m128 hi) { return _mm256_set_m128(hi, lo); }
+
+    TOLVA_AVX2 explicit Compressors8(const Compressor::Lanes& a, const Compressor::Lanes& b) {
+        envelope = join(a.envelope, b.envelope);
+        attackCoef = join(a.attackCoef, b.attackCoef);
+        releaseCoef = join(a.releaseCoef, b.releaseCoef);
+        threshold = join(a.threshold, b.threshold);
+        slope = join(a.slope, b.slope);
+        makeupGain = join(a.makeupGain, b.makeupGain);
+        inEnvelope = join(a.inEnvelope, b.inEnvelope);
+        inAttackCoef = join(a.inAttackCoef, b.inAttackCoef);
+        inReleaseCoef = join(a.inReleaseCoef, b.inReleaseCoef);
+        outEnvelope = join(a.outEnvelope, b.outEnvelope);
+        outAttackCoef = join(a.outAttackCoef, b.outAttackCoef);
+        outReleaseCoef = join(a.outReleaseCoef, b.outReleaseCoef);
+        autoGainMask = join(a.autoGainMask, b.autoGainMask);
+        unityBelowLow = _mm256_set_m128d(a.unityBelowHigh, a.unityBelowLow);
+        unityBelowHigh = _mm256_set_m128d(b.unityBelowHigh, b.unityBelowLow);
+        anyAutoGain = a.anyAutoGain || b.anyAutoGain;
+    }
+
+    // The envelopes of one channel (0: lanes 0-3, 1: lanes 4-7) back into Lanes form.
+    TOLVA_AVX2 void storeInto(Compressor::Lanes& s, int channel) const {
+        s.envelope = channel ? _mm256_extractf128_ps(envelope, 1) : _mm256_castps256_ps128(envelope);
+        s.inEnvelope = channel ? _mm256_extractf128_ps(inEnvelope, 1) : _mm256_castps256_ps128(inEnvelope);
+        s.outEnvelope = channel ? _mm256_extractf128_ps(outEnvelope, 1) : _mm256_castps256_ps128(outEnvelope);
+    }
+
+    // TolvaCompressor::process in every lane, channel 1 before channel 2: channel 1 sees channel 2's
+    // envelopes of the previous sample, channel 2 those of channel 1 of this sample. With one
+    // channel, lanes 4-7 keep their envelopes (their other results are not used).
+    template <int kChannels>
+    TOLVA_AVX2_INLINE __m256 process(__m256 x) {
+        const __m256 r = abs8(x);
+        follow8(inEnvelope, r, inAttackCoef, inReleaseCoef);
+        const __m256 c = selectIfGreater8(r, envelope, attackCoef, releaseCoef);
+        const __m256 previous = envelope;
+        envelope = _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(envelope, r), c), r);
+        if constexpr (kChannels == 1) envelope = _mm256_blend_ps(envelope, previous, 0xF0);
+        const __m256 partner = _mm256_permute2f128_ps(previous, envelope, 0x21);
+        const __m256 partnerFinite =
+            _mm256_cmp_ps(_mm256_sub_ps(partner, partner), _mm256_setzero_ps(), _CMP_EQ_OQ);
+        const __m256 sum = _mm256_add_ps(envelope, _mm256_blendv_ps(envelope, partner, partnerFinite));
+        const __m256d half = _mm256_set1_pd(0.5);
+        const __m256d ampLow = _mm256_mul_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(sum)), half);
+        const __m256d ampHigh = _mm256_mul_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(sum, 1)), half);
+        // A channel whose four amplitudes are all below their thresholds has the gain 1 exactly.
+        __m128 gainLow = _mm_set1_ps(1.0f), gainHigh = gainLow;
+        if (_mm256_movemask_pd(_mm256_cmp_pd(ampLow, unityBelowLow, _CMP_LT_OQ)) != 15)
+            gainLow = gainFor4(ampLow, _mm256_castps256_ps128(threshold), _mm256_castps256_ps128(slope));
+        if (kChannels == 2 && _mm256_movemask_pd(_mm256_cmp_pd(ampHigh, unityBelowHigh, _CMP_LT_OQ)) != 15)
+            gainHigh =
+                gainFor4(ampHigh, _mm256_extractf128_ps(threshold, 1), _mm256_extractf128_ps(slope, 1));
+        const __m256 reduced = _mm256_mul_ps(x, _mm256_set_m128(gainHigh, gainLow));
+        follow8(outEnvelope, abs8(reduced), outAttackCoef, outReleaseCoef);
+        __m256 y = _mm256_mul_ps(reduced, makeupGain);
+        if (anyAutoGain) {
+            const __m256 diff = _mm256_and_ps(
+                autoGainMask, _mm256_div_ps(_mm256_sub_ps(inEnvelope, outEnvelope), _mm256_set1_ps(20.0f)));
+            const __m128 low = autoGainFactor4(_mm256_castps256_ps128(diff));
+            const __m128 high = autoGainFactor4(_mm256_extractf128_ps(diff, 1));
+            y = _mm256_mul_ps(y, _mm256_set_m128(high, low));
+        }
+        return y;
+    }
+};
+
+// The output of one channel, as mixBands in MultibandComp.cpp.
+inline float mixBands(const float y[MultibandComp::kNumBands], const bool solo[MultibandComp::kNumBands],
+                      bool anySolo) {
+    if (!anySolo) return y[3] + ((y[0] + y[1]) + y[2]);
+    float out = 0;
+    for (int k = 0; k < MultibandComp::kNumBands; ++k)
+        if (solo[k]) out = y[k] + out;
+    return out;
+}
+
+}  // namespace
+
+// Kept in one piece so that the crossover, compressor and meter states stay in registers for the
+// whole block.
+template <int kChannels, bool kPrecise>
+TOLVA_AVX2 void MultibandComp::processFramesAvx2(const float* const* inputs, float** outputs, int frames,
+                                                 const bool solo[kNumBands], float outGain) {
+    const bool anySolo = solo[0] || solo[1] || solo[2] || solo[3];
+    const __m256 channelShare = _mm256_set1_ps(kChannels == 2 ? 0.5f : 1.0f);
+    dsp::FourBandCrossoverLanes split(crossovers[0], kChannels == 2 ? &crossovers[1] : nullptr);
+    Compressor::Lanes lanes0 = Compressor::loadLanes(compressors[0]);
+    Compressor::Lanes lanes1 = Compressor::loadLanes(compressors[1]);
+    Compressors8 bands(lanes0, lanes1);
+    // The input meters in lanes 0-3, the output meters in lanes 4-7.
+    const dsp::PeakDetectorLanes in4(inputMeters), out4(outputMeters);
+    __m256 meterEnvelope = _mm256_set_m128(out4.envelope, in4.envelope);
+    const __m256 meterAttack = _mm256_set_m128(out4.attackCoef, in4.attackCoef);
+    const __m256 meterRelease = _mm256_set_m128(out4.releaseCoef, in4.releaseCoef);
+
+    float result[kChannels][kMaxFrames];
+    for (int i = 0; i < frames; ++i) {
+        __m128 band0, band1;
+        if constexpr (kPrecise) {
+            alignas(16) float b[2][kNumBands] = {};
+            for (int c = 0; c < kChannels; ++c) splitPrecise(inputs[c][i], c, b[c]);
+            band0 = _mm_load_ps(b[0]);
+            band1 = _mm_load_ps(b[1]);
+        } else {
+            split.step(inputs[0][i], kChannels == 2 ? inputs[1][i] : 0.0f, band0, band1);
+        }
+        const __m256 x = _mm256_set_m128(band1, band0);
+        const __m256 y = bands.process<kChannels>(x);
+        // Meter inputs: (0 + channel 1) + channel 2, of the bands in lanes 0-3 and the outputs in 4-7.
+        const __m256 first = _mm256_permute2f128_ps(x, y, 0x20);
+        __m256 sum = _mm256_add_ps(_mm256_setzero_ps(), first);
+        if constexpr (kChannels == 2) sum = _mm256_add_ps(sum, _mm256_permute2f128_ps(x, y, 0x31));
+        follow8(meterEnvelope, abs8(_mm256_mul_ps(sum, channelShare)), meterAttack, meterRelease);
+
+        alignas(32) float ys[2][kNumBands];
+        _mm256_store_ps(ys[0], y);
+        for (int c = 0; c < kChannels; ++c) result[c][i] = mixBands(ys[c], solo, anySolo) * outGain;
+    }
+    if constexpr (!kPrecise) split.store();
+    bands.storeInto(lanes0, 0);
+    bands.storeInto(lanes1, 1);
+    Compressor::storeLanes(lanes0, compressors[0]);
+    if constexpr (kChannels == 2) Compressor::storeLanes(lanes1, compressors[1]);
+    dsp::PeakDetectorLanes meters = in4;
+    meters.envelope = _mm256_castps256_ps128(meterEnvelope);
+    meters.store(inputMeters);
+    meters.envelope = _mm256_extractf128_ps(meterEnvelope, 1);
+    meters.store(outputMeters);
+    for (int c = 0; c < kChannels; ++c) std::memcpy(outputs[c], result[c], sizeof(float) * frames);
+}
+
+template void MultibandComp::processFramesAvx2<1, false>(const float* const*, float**, int, const bool*,
+                                                         float);
+template void MultibandComp::processFramesAvx2<1, true>(const float* const*, float**, int, const bool*,
+                                                        float);
+template void MultibandComp::processFramesAvx2<2, false>(const float* const*, float**, int, const bool*,
+                                                         float);
+template void MultibandComp::processFramesAvx2<2, true>(const float* const*, float**, int, const bool*,
+                                                        float);
+
+}  // namespace plugin
+
+#endif
