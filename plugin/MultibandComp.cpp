@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 
 #include "dsp/filter/FourBandCrossoverLanes.h"
@@ -88,6 +89,7 @@ MultibandComp::MultibandComp() {
 }
 
 void MultibandComp::setVectorPath(VectorPath path) noexcept {
+    unloadLanes();
     useAvx2 = DSP_SSE2 && path == VectorPath::kAvx2 && plugkit::core::cpuFeatures().avx2;
 }
 
@@ -177,6 +179,8 @@ Vec<Preset*> MultibandComp::buildPresets() {
 }
 
 void MultibandComp::reset(double sampleRate, int, int numInputs, int numOutputs) {
+    unloadLanes();
+    settingsApplied = false;
     const float rate = static_cast<float>(sampleRate);
     numInputChannels = numInputs > 0 ? numInputs : 0;
     numOutputChannels = numOutputs > 0 ? numOutputs : 0;
@@ -249,10 +253,13 @@ void MultibandComp::readTargets(float targets[kNumGlides]) const {
 }
 
 float MultibandComp::applyGlides() {
+    unloadLanes();  // the lanes hold the settings too: they are reloaded with the new ones
     const float f1 = glides[kGlideF1].value;
     const float f2 = glides[kGlideF1 + 1].value;
     const float f3 = glides[kGlideF1 + 2].value;
     const bool autoGain = readBoolParamValue(kAutoGain);
+    settingsApplied = true;
+    appliedAutoGain = autoGain;
     for (int k = 0; k < kNumBands; ++k) {
         const Glide* band = glides + kGlideBand + k * kParamsPerBand;
         const float makeup = glides[kGlideBand + k * kParamsPerBand + kGain].linearGain();
@@ -268,7 +275,8 @@ float MultibandComp::applyGlides() {
         else
             crossovers[c].setFrequencies(f1, f2, f3);
     }
-    return glides[kGlideOutputGain].linearGain();
+    appliedOutputGain = glides[kGlideOutputGain].linearGain();
+    return appliedOutputGain;
 }
 
 void MultibandComp::updateAudioModulesWithParamValues() {
@@ -289,9 +297,12 @@ void MultibandComp::processAudio(const float* const* inputs, float** outputs, in
     bool wasMoving = false;
     for (const Glide& g : glides) wasMoving = wasMoving || g.remaining > 0;
     bool moving = false;
+    bool changed = !settingsApplied || readBoolParamValue(kAutoGain) != appliedAutoGain;
     for (int i = 0; i < kNumGlides; ++i) {
-        if (!glidesSettled || !(targets[i] == glides[i].target))
+        if (!glidesSettled || !(targets[i] == glides[i].target)) {
             glides[i].moveTo(targets[i], glidesSettled ? glideSteps : 0);
+            changed = true;
+        }
         moving = moving || glides[i].remaining > 0;
     }
     glidesSettled = true;
@@ -301,10 +312,11 @@ void MultibandComp::processAudio(const float* const* inputs, float** outputs, in
     int nch = numInputChannels < numOutputChannels ? numInputChannels : numOutputChannels;
     if (nch > 2) nch = 2;
     if (frames > 0) {
+        // Settings that stand still were set by an earlier block: applying them again changes nothing.
         if (moving)
             processGliding(inputs, outputs, frames, solo, nch);
         else
-            processBlock(inputs, outputs, frames, solo, applyGlides(), nch);
+            processBlock(inputs, outputs, frames, solo, changed ? applyGlides() : appliedOutputGain, nch);
         for (int c = nch; c < numOutputChannels; ++c) std::memset(outputs[c], 0, sizeof(float) * frames);
         recoverNonFiniteState();
     } else {
@@ -356,19 +368,42 @@ void MultibandComp::splitPrecise(float x, int channel, float band[kNumBands]) {
 }
 
 #if DSP_SSE2
+void MultibandComp::ensureLanes(int channels) {
+    if (lanesLoaded && lanesChannels == channels) return;
+    unloadLanes();
+    lanes.split = dsp::FourBandCrossoverLanes(crossovers[0], channels == 2 ? &crossovers[1] : nullptr);
+    lanes.bands[0] = Compressor::loadLanes(compressors[0]);
+    lanes.bands[1] = Compressor::loadLanes(compressors[1]);
+    lanes.inMeters = dsp::PeakDetectorLanes(inputMeters);
+    lanes.outMeters = dsp::PeakDetectorLanes(outputMeters);
+    lanesLoaded = true;
+    lanesChannels = channels;
+}
+
+void MultibandComp::syncObjects() {
+    if (!lanesLoaded || !objectsBehind) return;
+    lanes.split.store();
+    Compressor::storeLanes(lanes.bands[0], compressors[0]);
+    if (lanesChannels == 2) Compressor::storeLanes(lanes.bands[1], compressors[1]);
+    lanes.inMeters.store(inputMeters);
+    lanes.outMeters.store(outputMeters);
+    objectsBehind = false;
+}
+
 template <int kChannels, bool kPrecise>
 void MultibandComp::processFrames(const float* const* inputs, float** outputs, int frames,
                                   const bool solo[kNumBands], float outGain) {
     const bool anySolo = solo[0] || solo[1] || solo[2] || solo[3];
     // Dividing by 1 or 2 and multiplying by 1 or 0.5 give the same float.
     const __m128 channelShare = _mm_set1_ps(kChannels == 2 ? 0.5f : 1.0f);
-    // Crossovers, compressors and meters run in SSE lanes for the whole block with their state in
-    // registers; every lane does the float operations of the objects' own per-sample functions in
-    // the same order (processFrames below is that reference), so the results are the same.
-    dsp::FourBandCrossoverLanes split(crossovers[0], kChannels == 2 ? &crossovers[1] : nullptr);
-    Compressor::Lanes bands0 = Compressor::loadLanes(compressors[0]);
-    Compressor::Lanes bands1 = Compressor::loadLanes(compressors[1]);
-    dsp::PeakDetectorLanes inMeters(inputMeters), outMeters(outputMeters);
+    // Crossovers, compressors and meters run in SSE lanes with their state in registers; every lane
+    // does the float operations of the objects' own per-sample functions in the same order
+    // (processFrames below is that reference), so the results are the same.
+    ensureLanes(kChannels);
+    dsp::FourBandCrossoverLanes split = lanes.split;
+    Compressor::Lanes bands0 = lanes.bands[0];
+    Compressor::Lanes bands1 = lanes.bands[1];
+    dsp::PeakDetectorLanes inMeters = lanes.inMeters, outMeters = lanes.outMeters;
 
     // Results go to a local buffer first: stores through the host's float pointers could alias the
     // states as far as the compiler knows.
@@ -403,14 +438,18 @@ void MultibandComp::processFrames(const float* const* inputs, float** outputs, i
             result[c][i] = mixBands(y, solo, anySolo) * outGain;
         }
     }
-    if constexpr (!kPrecise) split.store();
-    Compressor::storeLanes(bands0, compressors[0]);
-    if constexpr (kChannels == 2) Compressor::storeLanes(bands1, compressors[1]);
-    inMeters.store(inputMeters);
-    outMeters.store(outputMeters);
+    if constexpr (!kPrecise) lanes.split = split;
+    lanes.bands[0] = bands0;
+    if constexpr (kChannels == 2) lanes.bands[1] = bands1;
+    lanes.inMeters = inMeters;
+    lanes.outMeters = outMeters;
+    objectsBehind = true;
     for (int c = 0; c < kChannels; ++c) std::memcpy(outputs[c], result[c], sizeof(float) * frames);
 }
 #else
+void MultibandComp::ensureLanes(int) {}
+void MultibandComp::syncObjects() {}
+
 // The reference: the objects' own per-sample functions, channel 1 before channel 2.
 template <int kChannels, bool kPrecise>
 void MultibandComp::processFrames(const float* const* inputs, float** outputs, int frames,
@@ -440,8 +479,26 @@ void MultibandComp::processFrames(const float* const* inputs, float** outputs, i
 }
 #endif
 
-void MultibandComp::recoverNonFiniteState() {
-    // One cheap test for the whole plug-in; the per-object clean-up runs only after a fault.
+void MultibandComp::unloadLanes() {
+    syncObjects();
+    lanesLoaded = false;
+}
+
+bool MultibandComp::stateIsFinite() const {
+#if DSP_SSE2
+    if (lanesLoaded) {
+        // Anything times 0 is 0 (of either sign) unless it is infinite or NaN.
+        const __m128 zero = _mm_setzero_ps();
+        __m128 probe = lanes.split.finiteProbe();
+        for (const Compressor::Lanes& b : lanes.bands)
+            for (const __m128 v : {b.envelope, b.inEnvelope, b.outEnvelope})
+                probe = _mm_add_ps(probe, _mm_mul_ps(v, zero));
+        probe = _mm_add_ps(probe, _mm_mul_ps(lanes.inMeters.envelope, zero));
+        probe = _mm_add_ps(probe, _mm_mul_ps(lanes.outMeters.envelope, zero));
+        return _mm_movemask_ps(_mm_cmpeq_ps(probe, zero)) == 15 && preciseCrossovers[0].hasFiniteState() &&
+               preciseCrossovers[1].hasFiniteState();
+    }
+#endif
     bool finite = true;
     for (int c = 0; c < 2; ++c) {
         finite = finite && crossovers[c].hasFiniteState() && preciseCrossovers[c].hasFiniteState();
@@ -450,7 +507,13 @@ void MultibandComp::recoverNonFiniteState() {
     for (int k = 0; k < kNumBands; ++k)
         finite = finite && std::isfinite(inputMeters[k].getEnvelope()) &&
                  std::isfinite(outputMeters[k].getEnvelope());
-    if (finite) return;
+    return finite;
+}
+
+void MultibandComp::recoverNonFiniteState() {
+    // One cheap test for the whole plug-in; the per-object clean-up runs only after a fault.
+    if (stateIsFinite()) return;
+    unloadLanes();
 
     for (int c = 0; c < 2; ++c) {
         crossovers[c].clearNonFiniteState();
@@ -466,6 +529,7 @@ void MultibandComp::recoverNonFiniteState() {
 void MultibandComp::sendLevelsToEditor() {
     if (!editorTryAcquire()) return;
     if (IBandLevelSink* sink = levelSink.load(std::memory_order_acquire)) {
+        syncObjects();
         float levels[kNumBands];
         for (int k = 0; k < kNumBands; ++k) levels[k] = inputMeters[k].getEnvelope();
         sink->setInputValues(levels);

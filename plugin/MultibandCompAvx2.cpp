@@ -227,12 +227,12 @@ TOLVA_AVX2 void MultibandComp::processFramesAvx2(const float* const* inputs, flo
                                                  const bool solo[kNumBands], float outGain) {
     const bool anySolo = solo[0] || solo[1] || solo[2] || solo[3];
     const __m256 channelShare = _mm256_set1_ps(kChannels == 2 ? 0.5f : 1.0f);
-    dsp::FourBandCrossoverLanes split(crossovers[0], kChannels == 2 ? &crossovers[1] : nullptr);
-    Compressor::Lanes lanes0 = Compressor::loadLanes(compressors[0]);
-    Compressor::Lanes lanes1 = Compressor::loadLanes(compressors[1]);
-    Compressors8 bands(lanes0, lanes1);
+    ensureLanes(kChannels);
+    dsp::FourBandCrossoverLanes split = lanes.split;
+    Compressors8 bands(lanes.bands[0], lanes.bands[1]);
     // The input meters in lanes 0-3, the output meters in lanes 4-7.
-    const dsp::PeakDetectorLanes in4(inputMeters), out4(outputMeters);
+    const dsp::PeakDetectorLanes& in4 = lanes.inMeters;
+    const dsp::PeakDetectorLanes& out4 = lanes.outMeters;
     __m256 meterEnvelope = _mm256_set_m128(out4.envelope, in4.envelope);
     const __m256 meterAttack = _mm256_set_m128(out4.attackCoef, in4.attackCoef);
     const __m256 meterRelease = _mm256_set_m128(out4.releaseCoef, in4.releaseCoef);
@@ -260,16 +260,12 @@ TOLVA_AVX2 void MultibandComp::processFramesAvx2(const float* const* inputs, flo
         _mm256_store_ps(ys[0], y);
         for (int c = 0; c < kChannels; ++c) result[c][i] = mixBands(ys[c], solo, anySolo) * outGain;
     }
-    if constexpr (!kPrecise) split.store();
-    bands.storeInto(lanes0, 0);
-    bands.storeInto(lanes1, 1);
-    Compressor::storeLanes(lanes0, compressors[0]);
-    if constexpr (kChannels == 2) Compressor::storeLanes(lanes1, compressors[1]);
-    dsp::PeakDetectorLanes meters = in4;
-    meters.envelope = _mm256_castps256_ps128(meterEnvelope);
-    meters.store(inputMeters);
-    meters.envelope = _mm256_extractf128_ps(meterEnvelope, 1);
-    meters.store(outputMeters);
+    if constexpr (!kPrecise) lanes.split = split;
+    bands.storeInto(lanes.bands[0], 0);
+    if constexpr (kChannels == 2) bands.storeInto(lanes.bands[1], 1);
+    lanes.inMeters.envelope = _mm256_castps256_ps128(meterEnvelope);
+    lanes.outMeters.envelope = _mm256_extractf128_ps(meterEnvelope, 1);
+    objectsBehind = true;
     for (int c = 0; c < kChannels; ++c) std::memcpy(outputs[c], result[c], sizeof(float) * frames);
 }
 

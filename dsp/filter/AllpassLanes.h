@@ -1,5 +1,7 @@
 #pragma once
 
+#include <initializer_list>
+
 #include "dsp/filter/Allpass.h"
 #include "dsp/util/Simd.h"
 
@@ -14,6 +16,7 @@ struct AllpassLanes {
     __m128 w, s1, s2, y;
     __m128 x1, x2, y2;
 
+    AllpassLanes() = default;
     // [audio thread] Copies the coefficients and state of sections[0..3] into the lanes.
     explicit AllpassLanes(const Allpass<float>* const sections[4]) {
         alignas(16) float v[12][4];
@@ -35,6 +38,14 @@ struct AllpassLanes {
         for (int k = 0; k < 4; ++k)
             if (sections[k])
                 sections[k]->setState(v[0][k], v[1][k], v[2][k], v[3][k], v[4][k], v[5][k], v[6][k]);
+    }
+
+    // [audio thread] Lane by lane 0 while the lane's state is finite, NaN otherwise.
+    __m128 finiteProbe() const {
+        __m128 sum = _mm_setzero_ps();
+        for (const __m128 v : {w, s1, s2, y, x1, x2, y2})
+            sum = _mm_add_ps(sum, _mm_mul_ps(v, _mm_setzero_ps()));
+        return sum;
     }
 
     // [audio thread] One sample in every lane.

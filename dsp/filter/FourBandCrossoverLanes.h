@@ -17,6 +17,7 @@ namespace dsp {
 //            band and the low-mid band: {low, low-mid} of channel 1, then of channel 2
 // Without a second channel its lanes compute on silence and are not stored back.
 struct FourBandCrossoverLanes {
+    FourBandCrossoverLanes() = default;
     // [audio thread] Loads the crossovers; second may be null (one channel).
     FourBandCrossoverLanes(FourBandCrossover<float>& first, FourBandCrossover<float>* second)
         : split1{&first.lowLP, &first.lowHP, second ? &second->lowLP : nullptr,
@@ -48,6 +49,12 @@ struct FourBandCrossoverLanes {
         bands2 = _mm_xor_ps(_mm_movehl_ps(o3, a3), negateOdd);
     }
 
+    // [audio thread] Lane by lane 0 while every section's state is finite, NaN otherwise.
+    __m128 finiteProbe() const {
+        return _mm_add_ps(_mm_add_ps(_mm_add_ps(s1.finiteProbe(), s2.finiteProbe()), s3.finiteProbe()),
+                          _mm_add_ps(ap2.finiteProbe(), ap3.finiteProbe()));
+    }
+
     // [audio thread] Puts the state back into the crossovers.
     void store() const {
         s1.store(split1);
@@ -58,11 +65,11 @@ struct FourBandCrossoverLanes {
     }
 
 private:
-    BiQuad<float>* const split1[4];
-    BiQuad<float>* const split2[4];
-    BiQuad<float>* const split3[4];
-    Allpass<float>* const allpass2[4];
-    Allpass<float>* const allpass3[4];
+    BiQuad<float>* split1[4] = {};
+    BiQuad<float>* split2[4] = {};
+    BiQuad<float>* split3[4] = {};
+    Allpass<float>* allpass2[4] = {};
+    Allpass<float>* allpass3[4] = {};
     BiQuadLanes s1, s2, s3;
     AllpassLanes ap2, ap3;
 };
