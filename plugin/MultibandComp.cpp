@@ -45,6 +45,15 @@ inline float mixBands(const float y[MultibandComp::kNumBands], const bool solo[M
     return out;
 }
 
+// The parameters as readFloatParamValue and readBoolParamValue give them, read inline: the audio
+// path reads all of them every block.
+inline float floatParam(const plugkit::client::Client& c, int index) {
+    return static_cast<float>(static_cast<const FloatParameter*>(c.param(index))->valueAtomic());
+}
+inline bool boolParam(const plugkit::client::Client& c, int index) {
+    return static_cast<const BoolParameter*>(c.param(index))->valueAtomic();
+}
+
 // 10^(dB / 20): the division in float, the power in double, rounded to float.
 float gainFromDecibels(float db) {
     return static_cast<float>(std::pow(10.0, static_cast<double>(db / 20.0f)));
@@ -245,11 +254,11 @@ void MultibandComp::readTargets(float targets[kNumGlides]) const {
     // A NaN frequency is taken as the limit too.
     const float limit = maxCrossoverFrequency;
     for (int i = 0; i < 3; ++i) {
-        const float f = readFloatParamValue(kF1 + i);
+        const float f = floatParam(*this, kF1 + i);
         targets[kGlideF1 + i] = f <= limit ? f : limit;
     }
-    for (int i = 0; i < kNumBands * kParamsPerBand; ++i) targets[kGlideBand + i] = readFloatParamValue(i);
-    targets[kGlideOutputGain] = readFloatParamValue(kOutputGain);
+    for (int i = 0; i < kNumBands * kParamsPerBand; ++i) targets[kGlideBand + i] = floatParam(*this, i);
+    targets[kGlideOutputGain] = floatParam(*this, kOutputGain);
 }
 
 float MultibandComp::applyGlides() {
@@ -289,7 +298,7 @@ void MultibandComp::updateAudioModulesWithParamValues() {
 
 void MultibandComp::processAudio(const float* const* inputs, float** outputs, int frames, TimeInfo) {
     bool solo[kNumBands];
-    for (int k = 0; k < kNumBands; ++k) solo[k] = readBoolParamValue(kSoloLow + k);
+    for (int k = 0; k < kNumBands; ++k) solo[k] = boolParam(*this, kSoloLow + k);
     // Settings glide to new values; right after a reset they are taken at once, and settings that
     // stand still take the direct path below, exactly as without glides.
     float targets[kNumGlides];
@@ -297,7 +306,7 @@ void MultibandComp::processAudio(const float* const* inputs, float** outputs, in
     bool wasMoving = false;
     for (const Glide& g : glides) wasMoving = wasMoving || g.remaining > 0;
     bool moving = false;
-    bool changed = !settingsApplied || readBoolParamValue(kAutoGain) != appliedAutoGain;
+    bool changed = !settingsApplied || boolParam(*this, kAutoGain) != appliedAutoGain;
     for (int i = 0; i < kNumGlides; ++i) {
         if (!glidesSettled || !(targets[i] == glides[i].target)) {
             glides[i].moveTo(targets[i], glidesSettled ? glideSteps : 0);
@@ -495,8 +504,9 @@ bool MultibandComp::stateIsFinite() const {
                 probe = _mm_add_ps(probe, _mm_mul_ps(v, zero));
         probe = _mm_add_ps(probe, _mm_mul_ps(lanes.inMeters.envelope, zero));
         probe = _mm_add_ps(probe, _mm_mul_ps(lanes.outMeters.envelope, zero));
-        return _mm_movemask_ps(_mm_cmpeq_ps(probe, zero)) == 15 && preciseCrossovers[0].hasFiniteState() &&
-               preciseCrossovers[1].hasFiniteState();
+        // The double-precision crossovers run (and so can go non-finite) only when precise is set.
+        return _mm_movemask_ps(_mm_cmpeq_ps(probe, zero)) == 15 &&
+               (!precise || (preciseCrossovers[0].hasFiniteState() && preciseCrossovers[1].hasFiniteState()));
     }
 #endif
     bool finite = true;
