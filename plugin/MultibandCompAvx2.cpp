@@ -256,9 +256,21 @@ TOLVA_AVX2 void MultibandComp::processFramesAvx2(const float* const* inputs, flo
         if constexpr (kChannels == 2) sum = _mm256_add_ps(sum, _mm256_permute2f128_ps(x, y, 0x31));
         follow8(meterEnvelope, abs8(_mm256_mul_ps(sum, channelShare)), meterAttack, meterRelease);
 
-        alignas(32) float ys[2][kNumBands];
-        _mm256_store_ps(ys[0], y);
-        for (int c = 0; c < kChannels; ++c) result[c][i] = mixBands(ys[c], solo, anySolo) * outGain;
+        if (!anySolo) {
+            // y3 + ((y0 + y1) + y2) of each channel, in lanes 0 and 4.
+            const __m256 sum01 = _mm256_add_ps(y, _mm256_permute_ps(y, _MM_SHUFFLE(2, 3, 0, 1)));
+            const __m256 sum012 = _mm256_add_ps(sum01, _mm256_permute_ps(y, _MM_SHUFFLE(3, 3, 3, 2)));
+            const __m256 mixed =
+                _mm256_mul_ps(_mm256_add_ps(_mm256_permute_ps(y, _MM_SHUFFLE(3, 3, 3, 3)), sum012),
+                              _mm256_set1_ps(outGain));
+            result[0][i] = _mm256_cvtss_f32(mixed);
+            if constexpr (kChannels == 2)
+                result[kChannels - 1][i] = _mm_cvtss_f32(_mm256_extractf128_ps(mixed, 1));
+        } else {
+            alignas(32) float ys[2][kNumBands];
+            _mm256_store_ps(ys[0], y);
+            for (int c = 0; c < kChannels; ++c) result[c][i] = mixBands(ys[c], solo, anySolo) * outGain;
+        }
     }
     if constexpr (!kPrecise) lanes.split = split;
     bands.storeInto(lanes.bands[0], 0);
