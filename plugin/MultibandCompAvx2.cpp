@@ -169,11 +169,15 @@ struct Compressors8 {
         s.outEnvelope = channel ? _mm256_extractf128_ps(outEnvelope, 1) : _mm256_castps256_ps128(outEnvelope);
     }
 
-    // TolvaCompressor::process in every lane, channel 1 before channel 2: channel 1 sees channel 2's
-    // envelopes of the previous sample, channel 2 those of channel 1 of this sample. With one
-    // channel, lanes 4-7 keep their envelopes (their other results are not used).
+    // TolvaCompressor::process in every lane, channel 1 before channel 2, split in three steps
+    // that a block runs as separate passes: detect (the recurrent envelopes), gain (no state, so the
+    // long log and exp chains of consecutive samples overlap) and reduce (the output followers).
+    //
+    // detect: the input followers and envelopes; the detector amplitudes of channel 1 (lanes 0-3)
+    // and channel 2. Channel 1 sees channel 2's envelopes of the previous sample, channel 2 those of
+    // channel 1 of this sample. With one channel, lanes 4-7 keep their envelopes.
     template <int kChannels>
-    TOLVA_AVX2_INLINE __m256 process(__m256 x) {
+    TOLVA_AVX2_INLINE void detect(__m256 x, __m256d& ampLow, __m256d& ampHigh) {
         const __m256 r = abs8(x);
         follow8(inEnvelope, r, inAttackCoef, inReleaseCoef);
         const __m256 c = selectIfGreater8(r, envelope, attackCoef, releaseCoef);
@@ -185,27 +189,39 @@ struct Compressors8 {
             _mm256_cmp_ps(_mm256_sub_ps(partner, partner), _mm256_setzero_ps(), _CMP_EQ_OQ);
         const __m256 sum = _mm256_add_ps(envelope, _mm256_blendv_ps(envelope, partner, partnerFinite));
         const __m256d half = _mm256_set1_pd(0.5);
-        const __m256d ampLow = _mm256_mul_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(sum)), half);
-        const __m256d ampHigh = _mm256_mul_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(sum, 1)), half);
-        // A channel whose four amplitudes are all below their thresholds has the gain 1 exactly.
+        ampLow = _mm256_mul_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(sum)), half);
+        ampHigh = _mm256_mul_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(sum, 1)), half);
+    }
+
+    // gain: the gain of every lane for its amplitude. A channel whose four amplitudes are all below
+    // their thresholds has the gain 1 exactly.
+    template <int kChannels>
+    TOLVA_AVX2_INLINE __m256 gain(__m256d ampLow, __m256d ampHigh) const {
         __m128 gainLow = _mm_set1_ps(1.0f), gainHigh = gainLow;
         if (_mm256_movemask_pd(_mm256_cmp_pd(ampLow, unityBelowLow, _CMP_LT_OQ)) != 15)
             gainLow = gainFor4(ampLow, _mm256_castps256_ps128(threshold), _mm256_castps256_ps128(slope));
         if (kChannels == 2 && _mm256_movemask_pd(_mm256_cmp_pd(ampHigh, unityBelowHigh, _CMP_LT_OQ)) != 15)
             gainHigh =
                 gainFor4(ampHigh, _mm256_extractf128_ps(threshold, 1), _mm256_extractf128_ps(slope, 1));
-        const __m256 reduced = _mm256_mul_ps(x, _mm256_set_m128(gainHigh, gainLow));
-        follow8(outEnvelope, abs8(reduced), outAttackCoef, outReleaseCoef);
-        __m256 y = _mm256_mul_ps(reduced, makeupGain);
-        if (anyAutoGain) {
-            const __m256 diff = _mm256_and_ps(
-                autoGainMask, _mm256_div_ps(_mm256_sub_ps(inEnvelope, outEnvelope), _mm256_set1_ps(20.0f)));
-            const __m128 low = autoGainFactor4(_mm256_castps256_ps128(diff));
-            const __m128 high = autoGainFactor4(_mm256_extractf128_ps(diff, 1));
-            y = _mm256_mul_ps(y, _mm256_set_m128(high, low));
-        }
-        return y;
+        return _mm256_set_m128(gainHigh, gainLow);
     }
+
+    // reduce: the output followers and the output before automatic gain; autoGainExponent gets
+    // (input follower - output follower) / 20 in the lanes with automatic gain, 0 elsewhere.
+    TOLVA_AVX2_INLINE __m256 reduce(__m256 x, __m256 gain, __m256 inEnvelopeNow, __m256& autoGainExponent) {
+        const __m256 reduced = _mm256_mul_ps(x, gain);
+        follow8(outEnvelope, abs8(reduced), outAttackCoef, outReleaseCoef);
+        if (anyAutoGain)
+            autoGainExponent = _mm256_and_ps(
+                autoGainMask,
+                _mm256_div_ps(_mm256_sub_ps(inEnvelopeNow, outEnvelope), _mm256_set1_ps(20.0f)));
+        return _mm256_mul_ps(reduced, makeupGain);
+    }
+};
+
+// The input meters in lanes 0-3, the output meters in lanes 4-7.
+struct Meters8 {
+    __m256 envelope, attackCoef, releaseCoef;
 };
 
 // The output of one channel, as mixBands in MultibandComp.cpp.
@@ -218,10 +234,36 @@ inline float mixBands(const float y[MultibandComp::kNumBands], const bool solo[M
     return out;
 }
 
+// The meters of one sample (bands x, outputs y) and the outputs of the channels into
+// result[c][i]: y3 + ((y0 + y1) + y2) of each channel, or the soloed bands, times outGain.
+template <int kChannels>
+TOLVA_AVX2_INLINE void meterAndMix(__m256 x, __m256 y, __m256 channelShare, Meters8& meters,
+                                   const bool solo[MultibandComp::kNumBands], bool anySolo, float outGain,
+                                   float (*result)[MultibandComp::kMaxFrames], int i) {
+    // Meter inputs: (0 + channel 1) + channel 2, of the bands in lanes 0-3 and the outputs in 4-7.
+    const __m256 first = _mm256_permute2f128_ps(x, y, 0x20);
+    __m256 sum = _mm256_add_ps(_mm256_setzero_ps(), first);
+    if constexpr (kChannels == 2) sum = _mm256_add_ps(sum, _mm256_permute2f128_ps(x, y, 0x31));
+    follow8(meters.envelope, abs8(_mm256_mul_ps(sum, channelShare)), meters.attackCoef, meters.releaseCoef);
+    if (!anySolo) {
+        const __m256 sum01 = _mm256_add_ps(y, _mm256_permute_ps(y, _MM_SHUFFLE(2, 3, 0, 1)));
+        const __m256 sum012 = _mm256_add_ps(sum01, _mm256_permute_ps(y, _MM_SHUFFLE(3, 3, 3, 2)));
+        const __m256 mixed = _mm256_mul_ps(
+            _mm256_add_ps(_mm256_permute_ps(y, _MM_SHUFFLE(3, 3, 3, 3)), sum012), _mm256_set1_ps(outGain));
+        result[0][i] = _mm256_cvtss_f32(mixed);
+        if constexpr (kChannels == 2)
+            result[kChannels - 1][i] = _mm_cvtss_f32(_mm256_extractf128_ps(mixed, 1));
+    } else {
+        alignas(32) float ys[2][MultibandComp::kNumBands];
+        _mm256_store_ps(ys[0], y);
+        for (int c = 0; c < kChannels; ++c) result[c][i] = mixBands(ys[c], solo, anySolo) * outGain;
+    }
+}
+
 }  // namespace
 
 // Kept in one piece so that the crossover, compressor and meter states stay in registers for the
-// whole block.
+// whole block (the passes over a chunk share them).
 template <int kChannels, bool kPrecise>
 TOLVA_AVX2 void MultibandComp::processFramesAvx2(const float* const* inputs, float** outputs, int frames,
                                                  const bool solo[kNumBands], float outGain) {
@@ -230,53 +272,56 @@ TOLVA_AVX2 void MultibandComp::processFramesAvx2(const float* const* inputs, flo
     ensureLanes(kChannels);
     dsp::FourBandCrossoverLanes split = lanes.split;
     Compressors8 bands(lanes.bands[0], lanes.bands[1]);
-    // The input meters in lanes 0-3, the output meters in lanes 4-7.
     const dsp::PeakDetectorLanes& in4 = lanes.inMeters;
     const dsp::PeakDetectorLanes& out4 = lanes.outMeters;
-    __m256 meterEnvelope = _mm256_set_m128(out4.envelope, in4.envelope);
-    const __m256 meterAttack = _mm256_set_m128(out4.attackCoef, in4.attackCoef);
-    const __m256 meterRelease = _mm256_set_m128(out4.releaseCoef, in4.releaseCoef);
+    Meters8 meters{_mm256_set_m128(out4.envelope, in4.envelope),
+                   _mm256_set_m128(out4.attackCoef, in4.attackCoef),
+                   _mm256_set_m128(out4.releaseCoef, in4.releaseCoef)};
 
     float result[kChannels][kMaxFrames];
-    for (int i = 0; i < frames; ++i) {
-        __m128 band0, band1;
-        if constexpr (kPrecise) {
-            alignas(16) float b[2][kNumBands] = {};
-            for (int c = 0; c < kChannels; ++c) splitPrecise(inputs[c][i], c, b[c]);
-            band0 = _mm_load_ps(b[0]);
-            band1 = _mm_load_ps(b[1]);
-        } else {
-            split.step(inputs[0][i], kChannels == 2 ? inputs[1][i] : 0.0f, band0, band1);
+    // The block runs in chunks, each in passes: a pass over all of a chunk's samples keeps only its
+    // own short recurrences, so consecutive samples overlap instead of each waiting for the long
+    // chain crossover - envelope - logarithm - power - output of the one before.
+    constexpr int kChunk = 32;
+    alignas(32) __m256 x[kChunk], inEnvelopes[kChunk], gains[kChunk], y[kChunk];
+    alignas(32) __m256d ampLow[kChunk], ampHigh[kChunk];
+    for (int start = 0; start < frames; start += kChunk) {
+        const int n = frames - start < kChunk ? frames - start : kChunk;
+        for (int i = 0; i < n; ++i) {
+            __m128 band0, band1;
+            if constexpr (kPrecise) {
+                alignas(16) float b[2][kNumBands] = {};
+                for (int c = 0; c < kChannels; ++c) splitPrecise(inputs[c][start + i], c, b[c]);
+                band0 = _mm_load_ps(b[0]);
+                band1 = _mm_load_ps(b[1]);
+            } else {
+                split.step(inputs[0][start + i], kChannels == 2 ? inputs[1][start + i] : 0.0f, band0, band1);
+            }
+            x[i] = _mm256_set_m128(band1, band0);
         }
-        const __m256 x = _mm256_set_m128(band1, band0);
-        const __m256 y = bands.process<kChannels>(x);
-        // Meter inputs: (0 + channel 1) + channel 2, of the bands in lanes 0-3 and the outputs in 4-7.
-        const __m256 first = _mm256_permute2f128_ps(x, y, 0x20);
-        __m256 sum = _mm256_add_ps(_mm256_setzero_ps(), first);
-        if constexpr (kChannels == 2) sum = _mm256_add_ps(sum, _mm256_permute2f128_ps(x, y, 0x31));
-        follow8(meterEnvelope, abs8(_mm256_mul_ps(sum, channelShare)), meterAttack, meterRelease);
-
-        if (!anySolo) {
-            // y3 + ((y0 + y1) + y2) of each channel, in lanes 0 and 4.
-            const __m256 sum01 = _mm256_add_ps(y, _mm256_permute_ps(y, _MM_SHUFFLE(2, 3, 0, 1)));
-            const __m256 sum012 = _mm256_add_ps(sum01, _mm256_permute_ps(y, _MM_SHUFFLE(3, 3, 3, 2)));
-            const __m256 mixed =
-                _mm256_mul_ps(_mm256_add_ps(_mm256_permute_ps(y, _MM_SHUFFLE(3, 3, 3, 3)), sum012),
-                              _mm256_set1_ps(outGain));
-            result[0][i] = _mm256_cvtss_f32(mixed);
-            if constexpr (kChannels == 2)
-                result[kChannels - 1][i] = _mm_cvtss_f32(_mm256_extractf128_ps(mixed, 1));
-        } else {
-            alignas(32) float ys[2][kNumBands];
-            _mm256_store_ps(ys[0], y);
-            for (int c = 0; c < kChannels; ++c) result[c][i] = mixBands(ys[c], solo, anySolo) * outGain;
+        for (int i = 0; i < n; ++i) {
+            bands.detect<kChannels>(x[i], ampLow[i], ampHigh[i]);
+            inEnvelopes[i] = bands.inEnvelope;
+        }
+        for (int i = 0; i < n; ++i) gains[i] = bands.gain<kChannels>(ampLow[i], ampHigh[i]);
+        __m256* const exponents = inEnvelopes;  // each read once, just before being overwritten
+        for (int i = 0; i < n; ++i) y[i] = bands.reduce(x[i], gains[i], inEnvelopes[i], exponents[i]);
+        for (int i = 0; i < n; ++i) {
+            __m256 out = y[i];
+            if (bands.anyAutoGain) {
+                const __m128 low = autoGainFactor4(_mm256_castps256_ps128(exponents[i]));
+                const __m128 high = autoGainFactor4(_mm256_extractf128_ps(exponents[i], 1));
+                out = _mm256_mul_ps(out, _mm256_set_m128(high, low));
+            }
+            meterAndMix<kChannels>(x[i], out, channelShare, meters, solo, anySolo, outGain, result,
+                                   start + i);
         }
     }
     if constexpr (!kPrecise) lanes.split = split;
     bands.storeInto(lanes.bands[0], 0);
     if constexpr (kChannels == 2) bands.storeInto(lanes.bands[1], 1);
-    lanes.inMeters.envelope = _mm256_castps256_ps128(meterEnvelope);
-    lanes.outMeters.envelope = _mm256_extractf128_ps(meterEnvelope, 1);
+    lanes.inMeters.envelope = _mm256_castps256_ps128(meters.envelope);
+    lanes.outMeters.envelope = _mm256_extractf128_ps(meters.envelope, 1);
     objectsBehind = true;
     for (int c = 0; c < kChannels; ++c) std::memcpy(outputs[c], result[c], sizeof(float) * frames);
 }
