@@ -219,6 +219,153 @@ struct Compressors8 {
     }
 };
 
+TOLVA_AVX2_INLINE __m256 join(__m128 low, __m128 high) { return _mm256_set_m128(high, low); }
+TOLVA_AVX2_INLINE __m128 lowHalf(__m256 v) { return _mm256_castps256_ps128(v); }
+TOLVA_AVX2_INLINE __m128 highHalf(__m256 v) { return _mm256_extractf128_ps(v, 1); }
+
+// Two BiQuadLanes side by side (lanes 0-3 and 4-7), each lane doing BiQuadLanes::step's operations.
+struct BiQuad8 {
+    __m256 a0, a1, a2, b1, b2, c0, d0, x1, x2, y1, y2;
+
+    TOLVA_AVX2 BiQuad8(const dsp::BiQuadLanes& lo, const dsp::BiQuadLanes& hi)
+        : a0(join(lo.a0, hi.a0)),
+          a1(join(lo.a1, hi.a1)),
+          a2(join(lo.a2, hi.a2)),
+          b1(join(lo.b1, hi.b1)),
+          b2(join(lo.b2, hi.b2)),
+          c0(join(lo.c0, hi.c0)),
+          d0(join(lo.d0, hi.d0)),
+          x1(join(lo.x1, hi.x1)),
+          x2(join(lo.x2, hi.x2)),
+          y1(join(lo.y1, hi.y1)),
+          y2(join(lo.y2, hi.y2)) {}
+
+    TOLVA_AVX2 void storeInto(dsp::BiQuadLanes& lo, dsp::BiQuadLanes& hi) const {
+        lo.x1 = lowHalf(x1), lo.x2 = lowHalf(x2), lo.y1 = lowHalf(y1), lo.y2 = lowHalf(y2);
+        hi.x1 = highHalf(x1), hi.x2 = highHalf(x2), hi.y1 = highHalf(y1), hi.y2 = highHalf(y2);
+    }
+
+    TOLVA_AVX2_INLINE __m256 step(__m256 x) {
+        __m256 v = _mm256_add_ps(_mm256_mul_ps(a0, x), _mm256_mul_ps(a1, x1));
+        v = _mm256_add_ps(v, _mm256_mul_ps(a2, x2));
+        v = _mm256_sub_ps(v, _mm256_mul_ps(b1, y1));
+        v = _mm256_sub_ps(v, _mm256_mul_ps(b2, y2));
+        const __m256 out = _mm256_add_ps(_mm256_mul_ps(d0, x), _mm256_mul_ps(c0, v));
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = out;
+        return out;
+    }
+
+    // step(x) in the lanes of keep's clear bits only: the others keep their state.
+    template <int keep>
+    TOLVA_AVX2_INLINE __m256 stepSome(__m256 x) {
+        const BiQuad8 before = *this;
+        const __m256 out = step(x);
+        x1 = _mm256_blend_ps(x1, before.x1, keep), x2 = _mm256_blend_ps(x2, before.x2, keep);
+        y1 = _mm256_blend_ps(y1, before.y1, keep), y2 = _mm256_blend_ps(y2, before.y2, keep);
+        return out;
+    }
+};
+
+// Two AllpassLanes side by side, each lane doing AllpassLanes::step's operations.
+struct Allpass8 {
+    __m256 a1, a2, b0, b1, b2, w, s1, s2, y, x1, x2, y2;
+
+    TOLVA_AVX2 Allpass8(const dsp::AllpassLanes& lo, const dsp::AllpassLanes& hi)
+        : a1(join(lo.a1, hi.a1)),
+          a2(join(lo.a2, hi.a2)),
+          b0(join(lo.b0, hi.b0)),
+          b1(join(lo.b1, hi.b1)),
+          b2(join(lo.b2, hi.b2)),
+          w(join(lo.w, hi.w)),
+          s1(join(lo.s1, hi.s1)),
+          s2(join(lo.s2, hi.s2)),
+          y(join(lo.y, hi.y)),
+          x1(join(lo.x1, hi.x1)),
+          x2(join(lo.x2, hi.x2)),
+          y2(join(lo.y2, hi.y2)) {}
+
+    TOLVA_AVX2 void storeInto(dsp::AllpassLanes& lo, dsp::AllpassLanes& hi) const {
+        lo.w = lowHalf(w), lo.s1 = lowHalf(s1), lo.s2 = lowHalf(s2), lo.y = lowHalf(y);
+        lo.x1 = lowHalf(x1), lo.x2 = lowHalf(x2), lo.y2 = lowHalf(y2);
+        hi.w = highHalf(w), hi.s1 = highHalf(s1), hi.s2 = highHalf(s2), hi.y = highHalf(y);
+        hi.x1 = highHalf(x1), hi.x2 = highHalf(x2), hi.y2 = highHalf(y2);
+    }
+
+    TOLVA_AVX2_INLINE __m256 step(__m256 x) {
+        y2 = y;
+        w = _mm256_sub_ps(x, _mm256_mul_ps(a1, s1));
+        w = _mm256_sub_ps(w, _mm256_mul_ps(a2, s2));
+        y = _mm256_add_ps(_mm256_mul_ps(b0, w), _mm256_mul_ps(b1, s1));
+        y = _mm256_add_ps(_mm256_mul_ps(b2, s2), y);
+        s2 = s1;
+        s1 = w;
+        x2 = x1;
+        x1 = x;
+        return y;
+    }
+
+    template <int keep>
+    TOLVA_AVX2_INLINE __m256 stepSome(__m256 x) {
+        const Allpass8 before = *this;
+        const __m256 out = step(x);
+        w = _mm256_blend_ps(w, before.w, keep), s1 = _mm256_blend_ps(s1, before.s1, keep);
+        s2 = _mm256_blend_ps(s2, before.s2, keep), y = _mm256_blend_ps(y, before.y, keep);
+        x1 = _mm256_blend_ps(x1, before.x1, keep), x2 = _mm256_blend_ps(x2, before.x2, keep);
+        y2 = _mm256_blend_ps(y2, before.y2, keep);
+        return out;
+    }
+};
+
+// FourBandCrossoverLanes::step with the second and third splits (and the all-passes at F2 and F3)
+// in one 8-lane register each, one sample apart: split 2 of sample i+1 runs beside split 3 of
+// sample i. Every lane does the operations of the 4-lane code on the same values.
+struct Crossover8 {
+    dsp::BiQuadLanes s1;
+    BiQuad8 split23;     // split 2 in lanes 0-3, split 3 in 4-7
+    Allpass8 allpass23;  // all-pass at F2 in lanes 0-3, at F3 in 4-7
+    __m128 o2, a2;       // split 2's and the F2 all-pass's outputs of the sample ahead
+
+    TOLVA_AVX2 explicit Crossover8(const dsp::FourBandCrossoverLanes& c)
+        : s1(c.s1), split23(c.s2, c.s3), allpass23(c.ap2, c.ap3), o2(), a2() {}
+
+    TOLVA_AVX2 void storeInto(dsp::FourBandCrossoverLanes& c) const {
+        c.s1 = s1;
+        split23.storeInto(c.s2, c.s3);
+        allpass23.storeInto(c.ap2, c.ap3);
+    }
+
+    // Split 1 and the first half of the pipeline for the first sample of a block.
+    TOLVA_AVX2_INLINE void start(float x0, float x1) {
+        const __m128 o1 = s1.step(_mm_setr_ps(x0, x0, x1, x1));
+        o2 = lowHalf(split23.stepSome<0xF0>(join(_mm_shuffle_ps(o1, o1, _MM_SHUFFLE(3, 3, 1, 1)), o1)));
+        a2 = lowHalf(allpass23.stepSome<0xF0>(join(_mm_shuffle_ps(o1, o1, _MM_SHUFFLE(2, 0, 2, 0)), o1)));
+    }
+
+    // The bands of the sample ahead; more says whether a next sample (x0, x1) follows in the block.
+    TOLVA_AVX2_INLINE __m256 next(bool more, float x0, float x1) {
+        const __m128 in3 = _mm_shuffle_ps(o2, o2, _MM_SHUFFLE(3, 3, 1, 1));
+        const __m128 inAllpass3 = _mm_unpacklo_ps(a2, _mm_shuffle_ps(o2, o2, _MM_SHUFFLE(2, 0, 2, 0)));
+        __m256 o23, a23;
+        if (more) {
+            const __m128 o1 = s1.step(_mm_setr_ps(x0, x0, x1, x1));
+            o23 = split23.step(join(_mm_shuffle_ps(o1, o1, _MM_SHUFFLE(3, 3, 1, 1)), in3));
+            a23 = allpass23.step(join(_mm_shuffle_ps(o1, o1, _MM_SHUFFLE(2, 0, 2, 0)), inAllpass3));
+        } else {
+            o23 = split23.stepSome<0x0F>(join(in3, in3));
+            a23 = allpass23.stepSome<0x0F>(join(inAllpass3, inAllpass3));
+        }
+        o2 = lowHalf(o23);
+        a2 = lowHalf(a23);
+        const __m128 o3 = highHalf(o23), a3 = highHalf(a23);
+        const __m128 negateOdd = _mm_setr_ps(0.0f, -0.0f, 0.0f, -0.0f);
+        return join(_mm_xor_ps(_mm_movelh_ps(a3, o3), negateOdd),
+                    _mm_xor_ps(_mm_movehl_ps(o3, a3), negateOdd));
+    }
+};
+
 // The input meters in lanes 0-3, the output meters in lanes 4-7.
 struct Meters8 {
     __m256 envelope, attackCoef, releaseCoef;
@@ -270,7 +417,8 @@ TOLVA_AVX2 void MultibandComp::processFramesAvx2(const float* const* inputs, flo
     const bool anySolo = solo[0] || solo[1] || solo[2] || solo[3];
     const __m256 channelShare = _mm256_set1_ps(kChannels == 2 ? 0.5f : 1.0f);
     ensureLanes(kChannels);
-    dsp::FourBandCrossoverLanes split = lanes.split;
+    Crossover8 split(lanes.split);
+    if constexpr (!kPrecise) split.start(inputs[0][0], kChannels == 2 ? inputs[1][0] : 0.0f);
     Compressors8 bands(lanes.bands[0], lanes.bands[1]);
     const dsp::PeakDetectorLanes& in4 = lanes.inMeters;
     const dsp::PeakDetectorLanes& out4 = lanes.outMeters;
@@ -288,16 +436,16 @@ TOLVA_AVX2 void MultibandComp::processFramesAvx2(const float* const* inputs, flo
     for (int start = 0; start < frames; start += kChunk) {
         const int n = frames - start < kChunk ? frames - start : kChunk;
         for (int i = 0; i < n; ++i) {
-            __m128 band0, band1;
             if constexpr (kPrecise) {
                 alignas(16) float b[2][kNumBands] = {};
                 for (int c = 0; c < kChannels; ++c) splitPrecise(inputs[c][start + i], c, b[c]);
-                band0 = _mm_load_ps(b[0]);
-                band1 = _mm_load_ps(b[1]);
+                x[i] = _mm256_set_m128(_mm_load_ps(b[1]), _mm_load_ps(b[0]));
             } else {
-                split.step(inputs[0][start + i], kChannels == 2 ? inputs[1][start + i] : 0.0f, band0, band1);
+                const int ahead = start + i + 1;
+                const bool more = ahead < frames;
+                x[i] = split.next(more, more ? inputs[0][ahead] : 0.0f,
+                                  kChannels == 2 && more ? inputs[1][ahead] : 0.0f);
             }
-            x[i] = _mm256_set_m128(band1, band0);
         }
         for (int i = 0; i < n; ++i) {
             bands.detect<kChannels>(x[i], ampLow[i], ampHigh[i]);
@@ -317,7 +465,7 @@ TOLVA_AVX2 void MultibandComp::processFramesAvx2(const float* const* inputs, flo
                                    start + i);
         }
     }
-    if constexpr (!kPrecise) lanes.split = split;
+    if constexpr (!kPrecise) split.storeInto(lanes.split);
     bands.storeInto(lanes.bands[0], 0);
     if constexpr (kChannels == 2) bands.storeInto(lanes.bands[1], 1);
     lanes.inMeters.envelope = _mm256_castps256_ps128(meters.envelope);

@@ -65,11 +65,16 @@ struct FourBandCrossoverLanes {
     }
 
 private:
+    // Declared before the lanes, which are loaded from them.
     BiQuad<float>* split1[4] = {};
     BiQuad<float>* split2[4] = {};
     BiQuad<float>* split3[4] = {};
     Allpass<float>* allpass2[4] = {};
     Allpass<float>* allpass3[4] = {};
+
+public:
+    // The sections' lanes, open to kernels that schedule the steps themselves (each step as in
+    // step(), fed the same lanes).
     BiQuadLanes s1, s2, s3;
     AllpassLanes ap2, ap3;
 };
