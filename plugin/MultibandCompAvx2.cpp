@@ -431,7 +431,7 @@ TOLVA_AVX2 void MultibandComp::processFramesAvx2(const float* const* inputs, flo
     // own short recurrences, so consecutive samples overlap instead of each waiting for the long
     // chain crossover - envelope - logarithm - power - output of the one before.
     constexpr int kChunk = 32;
-    alignas(32) __m256 x[kChunk], inEnvelopes[kChunk], gains[kChunk], y[kChunk];
+    alignas(32) __m256 x[kChunk], inEnvelopes[kChunk], gains[kChunk];
     alignas(32) __m256d ampLow[kChunk], ampHigh[kChunk];
     for (int start = 0; start < frames; start += kChunk) {
         const int n = frames - start < kChunk ? frames - start : kChunk;
@@ -446,19 +446,16 @@ TOLVA_AVX2 void MultibandComp::processFramesAvx2(const float* const* inputs, flo
                 x[i] = split.next(more, more ? inputs[0][ahead] : 0.0f,
                                   kChannels == 2 && more ? inputs[1][ahead] : 0.0f);
             }
-        }
-        for (int i = 0; i < n; ++i) {
             bands.detect<kChannels>(x[i], ampLow[i], ampHigh[i]);
             inEnvelopes[i] = bands.inEnvelope;
         }
         for (int i = 0; i < n; ++i) gains[i] = bands.gain<kChannels>(ampLow[i], ampHigh[i]);
-        __m256* const exponents = inEnvelopes;  // each read once, just before being overwritten
-        for (int i = 0; i < n; ++i) y[i] = bands.reduce(x[i], gains[i], inEnvelopes[i], exponents[i]);
         for (int i = 0; i < n; ++i) {
-            __m256 out = y[i];
+            __m256 autoGainExponent = _mm256_setzero_ps();
+            __m256 out = bands.reduce(x[i], gains[i], inEnvelopes[i], autoGainExponent);
             if (bands.anyAutoGain) {
-                const __m128 low = autoGainFactor4(_mm256_castps256_ps128(exponents[i]));
-                const __m128 high = autoGainFactor4(_mm256_extractf128_ps(exponents[i], 1));
+                const __m128 low = autoGainFactor4(_mm256_castps256_ps128(autoGainExponent));
+                const __m128 high = autoGainFactor4(_mm256_extractf128_ps(autoGainExponent, 1));
                 out = _mm256_mul_ps(out, _mm256_set_m128(high, low));
             }
             meterAndMix<kChannels>(x[i], out, channelShare, meters, solo, anySolo, outGain, result,
