@@ -293,6 +293,7 @@ void MultibandComp::updateAudioModulesWithParamValues() {
     readTargets(targets);
     for (int i = 0; i < kNumGlides; ++i) glides[i].moveTo(targets[i], 0);
     glidesSettled = true;
+    glidesMoving = false;
     applyGlides();
 }
 
@@ -303,18 +304,21 @@ void MultibandComp::processAudio(const float* const* inputs, float** outputs, in
     // stand still take the direct path below, exactly as without glides.
     float targets[kNumGlides];
     readTargets(targets);
-    bool wasMoving = false;
-    for (const Glide& g : glides) wasMoving = wasMoving || g.remaining > 0;
-    bool moving = false;
-    bool changed = !settingsApplied || boolParam(*this, kAutoGain) != appliedAutoGain;
-    for (int i = 0; i < kNumGlides; ++i) {
-        if (!glidesSettled || !(targets[i] == glides[i].target)) {
-            glides[i].moveTo(targets[i], glidesSettled ? glideSteps : 0);
-            changed = true;
+    bool targetsMoved = !glidesSettled;
+    for (int i = 0; i < kNumGlides; ++i) targetsMoved = targetsMoved || !(targets[i] == glides[i].target);
+    const bool wasMoving = glidesMoving;
+    bool moving = wasMoving;
+    bool changed = targetsMoved || !settingsApplied || boolParam(*this, kAutoGain) != appliedAutoGain;
+    if (targetsMoved) {
+        moving = false;
+        for (int i = 0; i < kNumGlides; ++i) {
+            if (!glidesSettled || !(targets[i] == glides[i].target))
+                glides[i].moveTo(targets[i], glidesSettled ? glideSteps : 0);
+            moving = moving || glides[i].remaining > 0;
         }
-        moving = moving || glides[i].remaining > 0;
     }
     glidesSettled = true;
+    glidesMoving = moving;
     if (!wasMoving) glideFramesLeft = 0;  // a glide from rest takes its first step at once
 
     assert(frames <= kMaxFrames && "the client cuts blocks to maxFramesInProcess()");
@@ -368,6 +372,8 @@ void MultibandComp::processGliding(const float* const* inputs, float** outputs, 
         glideFramesLeft -= n;
         done += n;
     }
+    glidesMoving = false;
+    for (const Glide& g : glides) glidesMoving = glidesMoving || g.remaining > 0;
 }
 
 void MultibandComp::splitPrecise(float x, int channel, float band[kNumBands]) {
@@ -377,8 +383,7 @@ void MultibandComp::splitPrecise(float x, int channel, float band[kNumBands]) {
 }
 
 #if DSP_SSE2
-void MultibandComp::ensureLanes(int channels) {
-    if (lanesLoaded && lanesChannels == channels) return;
+void MultibandComp::loadLanes(int channels) {
     unloadLanes();
     lanes.split = dsp::FourBandCrossoverLanes(crossovers[0], channels == 2 ? &crossovers[1] : nullptr);
     lanes.bands[0] = Compressor::loadLanes(compressors[0]);
@@ -456,7 +461,7 @@ void MultibandComp::processFrames(const float* const* inputs, float** outputs, i
     for (int c = 0; c < kChannels; ++c) std::memcpy(outputs[c], result[c], sizeof(float) * frames);
 }
 #else
-void MultibandComp::ensureLanes(int) {}
+void MultibandComp::loadLanes(int) {}
 void MultibandComp::syncObjects() {}
 
 // The reference: the objects' own per-sample functions, channel 1 before channel 2.

@@ -164,7 +164,10 @@ private:
     // short) neither gathers it from the objects nor scatters it back. ensureLanes loads them when
     // they are not loaded (or for another channel count); syncObjects copies the live state back;
     // unloadLanes does that and drops the lanes, before anything changes the objects' settings.
-    void ensureLanes(int channels);
+    void ensureLanes(int channels) {
+        if (!lanesLoaded || lanesChannels != channels) loadLanes(channels);
+    }
+    void loadLanes(int channels);
     void syncObjects();
     void unloadLanes();
     // This object with the filters, compressors and meters brought up to date from the lanes.
@@ -204,6 +207,7 @@ private:
     int glideSteps = 1;
     int glideFramesLeft = 0;     // frames until the glides' next step
     bool glidesSettled = false;  // false after reset: the next block jumps to its settings
+    bool glidesMoving = false;   // some glide has steps left
     std::atomic<IBandLevelSink*> levelSink{nullptr};
 };
 
