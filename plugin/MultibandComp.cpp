@@ -502,13 +502,19 @@ bool MultibandComp::stateIsFinite() const {
 #if DSP_SSE2
     if (lanesLoaded) {
         // Anything times 0 is 0 (of either sign) unless it is infinite or NaN.
+        // Summed as a tree, not one long chain.
         const __m128 zero = _mm_setzero_ps();
-        __m128 probe = lanes.split.finiteProbe();
-        for (const Compressor::Lanes& b : lanes.bands)
-            for (const __m128 v : {b.envelope, b.inEnvelope, b.outEnvelope})
-                probe = _mm_add_ps(probe, _mm_mul_ps(v, zero));
-        probe = _mm_add_ps(probe, _mm_mul_ps(lanes.inMeters.envelope, zero));
-        probe = _mm_add_ps(probe, _mm_mul_ps(lanes.outMeters.envelope, zero));
+        const auto probe2 = [zero](__m128 a, __m128 b) {
+            return _mm_add_ps(_mm_mul_ps(a, zero), _mm_mul_ps(b, zero));
+        };
+        const Compressor::Lanes* b = lanes.bands;
+        const __m128 bands0 =
+            _mm_add_ps(probe2(b[0].envelope, b[0].inEnvelope), probe2(b[0].outEnvelope, zero));
+        const __m128 bands1 =
+            _mm_add_ps(probe2(b[1].envelope, b[1].inEnvelope), probe2(b[1].outEnvelope, zero));
+        const __m128 meters = probe2(lanes.inMeters.envelope, lanes.outMeters.envelope);
+        const __m128 probe =
+            _mm_add_ps(_mm_add_ps(lanes.split.finiteProbe(), meters), _mm_add_ps(bands0, bands1));
         // The double-precision crossovers run (and so can go non-finite) only when precise is set.
         return _mm_movemask_ps(_mm_cmpeq_ps(probe, zero)) == 15 &&
                (!precise || (preciseCrossovers[0].hasFiniteState() && preciseCrossovers[1].hasFiniteState()));

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <initializer_list>
-
 #include "dsp/filter/Allpass.h"
 #include "dsp/util/Simd.h"
 
@@ -42,10 +40,11 @@ struct AllpassLanes {
 
     // [audio thread] Lane by lane 0 while the lane's state is finite, NaN otherwise.
     __m128 finiteProbe() const {
-        __m128 sum = _mm_setzero_ps();
-        for (const __m128 v : {w, s1, s2, y, x1, x2, y2})
-            sum = _mm_add_ps(sum, _mm_mul_ps(v, _mm_setzero_ps()));
-        return sum;
+        const __m128 z = _mm_setzero_ps();
+        const __m128 a = _mm_add_ps(_mm_mul_ps(w, z), _mm_mul_ps(s1, z));
+        const __m128 b = _mm_add_ps(_mm_mul_ps(s2, z), _mm_mul_ps(y, z));
+        const __m128 c = _mm_add_ps(_mm_mul_ps(x1, z), _mm_mul_ps(x2, z));
+        return _mm_add_ps(_mm_add_ps(a, b), _mm_add_ps(c, _mm_mul_ps(y2, z)));
     }
 
     // [audio thread] One sample in every lane.
