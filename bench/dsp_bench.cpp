@@ -1,11 +1,14 @@
 // Speed of one stereo MultibandComp at 48 kHz on one core, as a multiple of real time
 // (counter x_realtime: seconds of audio processed per second), with the host's floating-point
-// guard around every call as in the audio callback.
+// guard around every call as in the audio callback. Every case runs on the vector path the
+// processor allows (.../avx2 where it has AVX2) and on the SSE2 fallback (.../sse2) side by side;
+// the _Block cases call the plug-in with small host blocks.
 
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "plugin/MultibandComp.h"
@@ -18,6 +21,7 @@ using plugin::MultibandComp;
 
 constexpr double kRate = 48000.0;
 constexpr int kHostBlock = 1024;  // cut into 256-frame sub-blocks by the client
+using Path = MultibandComp::VectorPath;
 constexpr int kSignalFrames = 48000;
 
 enum class Signal { Programme, Hot, SilenceAfterLoud, Automated };
@@ -41,9 +45,10 @@ std::vector<float> makeSignal(int channel, Signal kind) {
     return v;
 }
 
-void runPlugin(benchmark::State& state, bool autoGain, Signal kind) {
+void runPlugin(benchmark::State& state, bool autoGain, Signal kind, Path path, int hostBlock = kHostBlock) {
     plugkit::core::FPStateGuard guard;
     MultibandComp* plug = plugkit::client::Client::create<MultibandComp>();
+    plug->setVectorPath(path);
     plug->param(MultibandComp::kAutoGain)->setFromHost(autoGain ? 1.0 : 0.0);
     plug->resetFromHost(kRate, kHostBlock, 2, 2);
     std::vector<float> in[2] = {makeSignal(0, kind), makeSignal(1, kind)};
@@ -70,32 +75,53 @@ void runPlugin(benchmark::State& state, bool autoGain, Signal kind) {
         plugkit::core::FPStateGuard callbackGuard;  // as the render callback does
         float* ins[2] = {in[0].data() + pos, in[1].data() + pos};
         float* outs[2] = {out[0].data(), out[1].data()};
-        plug->processAudioFromHost(ins, outs, kHostBlock, plugkit::client::TimeInfo{});
+        plug->processAudioFromHost(ins, outs, hostBlock, plugkit::client::TimeInfo{});
         benchmark::DoNotOptimize(out[0].data());
         benchmark::ClobberMemory();
-        pos += kHostBlock;
-        if (pos + kHostBlock > kSignalFrames) pos = 0;
-        frames += kHostBlock;
+        pos += hostBlock;
+        if (pos + hostBlock > kSignalFrames) pos = 0;
+        frames += hostBlock;
     }
     state.counters["x_realtime"] =
         benchmark::Counter(static_cast<double>(frames) / kRate, benchmark::Counter::kIsRate);
     plugkit::core::destroyFree(plug);
 }
 
-void BM_Defaults(benchmark::State& s) { runPlugin(s, false, Signal::Programme); }
-void BM_AutoGain(benchmark::State& s) { runPlugin(s, true, Signal::Programme); }
-void BM_DefaultsHot(benchmark::State& s) { runPlugin(s, false, Signal::Hot); }
-void BM_AutoGainHot(benchmark::State& s) { runPlugin(s, true, Signal::Hot); }
-void BM_SilenceAfterLoud(benchmark::State& s) { runPlugin(s, false, Signal::SilenceAfterLoud); }
+const char* pathName(Path p) { return p == Path::kAvx2 ? "avx2" : "sse2"; }
 
-void BM_Automated(benchmark::State& s) { runPlugin(s, false, Signal::Automated); }
+// Registers one case on each vector path.
+template <typename F>
+void registerCase(const char* name, F run) {
+    for (const Path path : {Path::kAvx2, Path::kSse2}) {
+        MultibandComp* probe = plugkit::client::Client::create<MultibandComp>();
+        probe->setVectorPath(path);
+        const bool available = probe->vectorPath() == path;
+        plugkit::core::destroyFree(probe);
+        if (!available) continue;
+        const std::string full = std::string(name) + "/" + pathName(path);
+        benchmark::RegisterBenchmark(full.c_str(), [run, path](benchmark::State& s) { run(s, path); });
+    }
+}
 
-BENCHMARK(BM_Defaults);
-BENCHMARK(BM_AutoGain);
-BENCHMARK(BM_DefaultsHot);
-BENCHMARK(BM_AutoGainHot);
-BENCHMARK(BM_SilenceAfterLoud);
-BENCHMARK(BM_Automated);
+const int registered = [] {
+    registerCase("BM_Defaults",
+                 [](benchmark::State& s, Path p) { runPlugin(s, false, Signal::Programme, p); });
+    registerCase("BM_AutoGain",
+                 [](benchmark::State& s, Path p) { runPlugin(s, true, Signal::Programme, p); });
+    registerCase("BM_DefaultsHot", [](benchmark::State& s, Path p) { runPlugin(s, false, Signal::Hot, p); });
+    registerCase("BM_AutoGainHot", [](benchmark::State& s, Path p) { runPlugin(s, true, Signal::Hot, p); });
+    registerCase("BM_SilenceAfterLoud",
+                 [](benchmark::State& s, Path p) { runPlugin(s, false, Signal::SilenceAfterLoud, p); });
+    registerCase("BM_Automated",
+                 [](benchmark::State& s, Path p) { runPlugin(s, false, Signal::Automated, p); });
+    for (const int block : {1, 4, 16}) {
+        const std::string name = "BM_Defaults_Block" + std::to_string(block);
+        registerCase(name.c_str(), [block](benchmark::State& s, Path p) {
+            runPlugin(s, false, Signal::Programme, p, block);
+        });
+    }
+    return 0;
+}();
 
 }  // namespace
 

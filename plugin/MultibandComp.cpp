@@ -3,12 +3,15 @@
 #include <cassert>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 
 #include "dsp/filter/FourBandCrossoverLanes.h"
 #include "dsp/util/PeakDetectorLanes.h"
 #include "plugkit/core/AlignedAlloc.h"
+#include "plugkit/core/CpuInfo.h"
 
 namespace plugin {
 
@@ -40,6 +43,15 @@ inline float mixBands(const float y[MultibandComp::kNumBands], const bool solo[M
     for (int k = 0; k < MultibandComp::kNumBands; ++k)
         if (solo[k]) out = y[k] + out;
     return out;
+}
+
+// The parameters as readFloatParamValue and readBoolParamValue give them, read inline: the audio
+// path reads all of them every block.
+inline float floatParam(const plugkit::client::Client& c, int index) {
+    return static_cast<float>(static_cast<const FloatParameter*>(c.param(index))->valueAtomic());
+}
+inline bool boolParam(const plugkit::client::Client& c, int index) {
+    return static_cast<const BoolParameter*>(c.param(index))->valueAtomic();
 }
 
 // 10^(dB / 20): the division in float, the power in double, rounded to float.
@@ -80,7 +92,14 @@ const FactoryPreset kFactoryPresets[] = {
 
 MultibandComp::MultibandComp() {
     for (int k = 0; k < kNumBands; ++k) compressors[0][k].linkStereo(compressors[1][k]);
+    const char* simd = std::getenv("TOLVA_SIMD");
+    setVectorPath(simd && std::strcmp(simd, "sse2") == 0 ? VectorPath::kSse2 : VectorPath::kAvx2);
     initialize();
+}
+
+void MultibandComp::setVectorPath(VectorPath path) noexcept {
+    unloadLanes();
+    useAvx2 = DSP_SSE2 && path == VectorPath::kAvx2 && plugkit::core::cpuFeatures().avx2;
 }
 
 MultibandComp::~MultibandComp() { levelSink.store(nullptr, std::memory_order_relaxed); }
@@ -169,6 +188,8 @@ Vec<Preset*> MultibandComp::buildPresets() {
 }
 
 void MultibandComp::reset(double sampleRate, int, int numInputs, int numOutputs) {
+    unloadLanes();
+    settingsApplied = false;
     const float rate = static_cast<float>(sampleRate);
     numInputChannels = numInputs > 0 ? numInputs : 0;
     numOutputChannels = numOutputs > 0 ? numOutputs : 0;
@@ -233,18 +254,21 @@ void MultibandComp::readTargets(float targets[kNumGlides]) const {
     // A NaN frequency is taken as the limit too.
     const float limit = maxCrossoverFrequency;
     for (int i = 0; i < 3; ++i) {
-        const float f = readFloatParamValue(kF1 + i);
+        const float f = floatParam(*this, kF1 + i);
         targets[kGlideF1 + i] = f <= limit ? f : limit;
     }
-    for (int i = 0; i < kNumBands * kParamsPerBand; ++i) targets[kGlideBand + i] = readFloatParamValue(i);
-    targets[kGlideOutputGain] = readFloatParamValue(kOutputGain);
+    for (int i = 0; i < kNumBands * kParamsPerBand; ++i) targets[kGlideBand + i] = floatParam(*this, i);
+    targets[kGlideOutputGain] = floatParam(*this, kOutputGain);
 }
 
 float MultibandComp::applyGlides() {
+    unloadLanes();  // the lanes hold the settings too: they are reloaded with the new ones
     const float f1 = glides[kGlideF1].value;
     const float f2 = glides[kGlideF1 + 1].value;
     const float f3 = glides[kGlideF1 + 2].value;
     const bool autoGain = readBoolParamValue(kAutoGain);
+    settingsApplied = true;
+    appliedAutoGain = autoGain;
     for (int k = 0; k < kNumBands; ++k) {
         const Glide* band = glides + kGlideBand + k * kParamsPerBand;
         const float makeup = glides[kGlideBand + k * kParamsPerBand + kGain].linearGain();
@@ -260,7 +284,8 @@ float MultibandComp::applyGlides() {
         else
             crossovers[c].setFrequencies(f1, f2, f3);
     }
-    return glides[kGlideOutputGain].linearGain();
+    appliedOutputGain = glides[kGlideOutputGain].linearGain();
+    return appliedOutputGain;
 }
 
 void MultibandComp::updateAudioModulesWithParamValues() {
@@ -268,35 +293,43 @@ void MultibandComp::updateAudioModulesWithParamValues() {
     readTargets(targets);
     for (int i = 0; i < kNumGlides; ++i) glides[i].moveTo(targets[i], 0);
     glidesSettled = true;
+    glidesMoving = false;
     applyGlides();
 }
 
 void MultibandComp::processAudio(const float* const* inputs, float** outputs, int frames, TimeInfo) {
     bool solo[kNumBands];
-    for (int k = 0; k < kNumBands; ++k) solo[k] = readBoolParamValue(kSoloLow + k);
+    for (int k = 0; k < kNumBands; ++k) solo[k] = boolParam(*this, kSoloLow + k);
     // Settings glide to new values; right after a reset they are taken at once, and settings that
     // stand still take the direct path below, exactly as without glides.
     float targets[kNumGlides];
     readTargets(targets);
-    bool wasMoving = false;
-    for (const Glide& g : glides) wasMoving = wasMoving || g.remaining > 0;
-    bool moving = false;
-    for (int i = 0; i < kNumGlides; ++i) {
-        if (!glidesSettled || !(targets[i] == glides[i].target))
-            glides[i].moveTo(targets[i], glidesSettled ? glideSteps : 0);
-        moving = moving || glides[i].remaining > 0;
+    bool targetsMoved = !glidesSettled;
+    for (int i = 0; i < kNumGlides; ++i) targetsMoved = targetsMoved || !(targets[i] == glides[i].target);
+    const bool wasMoving = glidesMoving;
+    bool moving = wasMoving;
+    bool changed = targetsMoved || !settingsApplied || boolParam(*this, kAutoGain) != appliedAutoGain;
+    if (targetsMoved) {
+        moving = false;
+        for (int i = 0; i < kNumGlides; ++i) {
+            if (!glidesSettled || !(targets[i] == glides[i].target))
+                glides[i].moveTo(targets[i], glidesSettled ? glideSteps : 0);
+            moving = moving || glides[i].remaining > 0;
+        }
     }
     glidesSettled = true;
+    glidesMoving = moving;
     if (!wasMoving) glideFramesLeft = 0;  // a glide from rest takes its first step at once
 
     assert(frames <= kMaxFrames && "the client cuts blocks to maxFramesInProcess()");
     int nch = numInputChannels < numOutputChannels ? numInputChannels : numOutputChannels;
     if (nch > 2) nch = 2;
     if (frames > 0) {
+        // Settings that stand still were set by an earlier block: applying them again changes nothing.
         if (moving)
             processGliding(inputs, outputs, frames, solo, nch);
         else
-            processBlock(inputs, outputs, frames, solo, applyGlides(), nch);
+            processBlock(inputs, outputs, frames, solo, changed ? applyGlides() : appliedOutputGain, nch);
         for (int c = nch; c < numOutputChannels; ++c) std::memset(outputs[c], 0, sizeof(float) * frames);
         recoverNonFiniteState();
     } else {
@@ -307,6 +340,15 @@ void MultibandComp::processAudio(const float* const* inputs, float** outputs, in
 
 void MultibandComp::processBlock(const float* const* inputs, float** outputs, int frames,
                                  const bool solo[kNumBands], float outGain, int channels) {
+#if DSP_SSE2
+    if (useAvx2) {
+        if (channels == 2 && precise) processFramesAvx2<2, true>(inputs, outputs, frames, solo, outGain);
+        if (channels == 2 && !precise) processFramesAvx2<2, false>(inputs, outputs, frames, solo, outGain);
+        if (channels == 1 && precise) processFramesAvx2<1, true>(inputs, outputs, frames, solo, outGain);
+        if (channels == 1 && !precise) processFramesAvx2<1, false>(inputs, outputs, frames, solo, outGain);
+        return;
+    }
+#endif
     if (channels == 2 && precise) processFrames<2, true>(inputs, outputs, frames, solo, outGain);
     if (channels == 2 && !precise) processFrames<2, false>(inputs, outputs, frames, solo, outGain);
     if (channels == 1 && precise) processFrames<1, true>(inputs, outputs, frames, solo, outGain);
@@ -330,6 +372,8 @@ void MultibandComp::processGliding(const float* const* inputs, float** outputs, 
         glideFramesLeft -= n;
         done += n;
     }
+    glidesMoving = false;
+    for (const Glide& g : glides) glidesMoving = glidesMoving || g.remaining > 0;
 }
 
 void MultibandComp::splitPrecise(float x, int channel, float band[kNumBands]) {
@@ -339,19 +383,41 @@ void MultibandComp::splitPrecise(float x, int channel, float band[kNumBands]) {
 }
 
 #if DSP_SSE2
+void MultibandComp::loadLanes(int channels) {
+    unloadLanes();
+    lanes.split = dsp::FourBandCrossoverLanes(crossovers[0], channels == 2 ? &crossovers[1] : nullptr);
+    lanes.bands[0] = Compressor::loadLanes(compressors[0]);
+    lanes.bands[1] = Compressor::loadLanes(compressors[1]);
+    lanes.inMeters = dsp::PeakDetectorLanes(inputMeters);
+    lanes.outMeters = dsp::PeakDetectorLanes(outputMeters);
+    lanesLoaded = true;
+    lanesChannels = channels;
+}
+
+void MultibandComp::syncObjects() {
+    if (!lanesLoaded || !objectsBehind) return;
+    lanes.split.store();
+    Compressor::storeLanes(lanes.bands[0], compressors[0]);
+    if (lanesChannels == 2) Compressor::storeLanes(lanes.bands[1], compressors[1]);
+    lanes.inMeters.store(inputMeters);
+    lanes.outMeters.store(outputMeters);
+    objectsBehind = false;
+}
+
 template <int kChannels, bool kPrecise>
 void MultibandComp::processFrames(const float* const* inputs, float** outputs, int frames,
                                   const bool solo[kNumBands], float outGain) {
     const bool anySolo = solo[0] || solo[1] || solo[2] || solo[3];
     // Dividing by 1 or 2 and multiplying by 1 or 0.5 give the same float.
     const __m128 channelShare = _mm_set1_ps(kChannels == 2 ? 0.5f : 1.0f);
-    // Crossovers, compressors and meters run in SSE lanes for the whole block with their state in
-    // registers; every lane does the float operations of the objects' own per-sample functions in
-    // the same order (processFrames below is that reference), so the results are the same.
-    dsp::FourBandCrossoverLanes split(crossovers[0], kChannels == 2 ? &crossovers[1] : nullptr);
-    Compressor::Lanes bands0 = Compressor::loadLanes(compressors[0]);
-    Compressor::Lanes bands1 = Compressor::loadLanes(compressors[1]);
-    dsp::PeakDetectorLanes inMeters(inputMeters), outMeters(outputMeters);
+    // Crossovers, compressors and meters run in SSE lanes with their state in registers; every lane
+    // does the float operations of the objects' own per-sample functions in the same order
+    // (processFrames below is that reference), so the results are the same.
+    ensureLanes(kChannels);
+    dsp::FourBandCrossoverLanes split = lanes.split;
+    Compressor::Lanes bands0 = lanes.bands[0];
+    Compressor::Lanes bands1 = lanes.bands[1];
+    dsp::PeakDetectorLanes inMeters = lanes.inMeters, outMeters = lanes.outMeters;
 
     // Results go to a local buffer first: stores through the host's float pointers could alias the
     // states as far as the compiler knows.
@@ -386,14 +452,18 @@ void MultibandComp::processFrames(const float* const* inputs, float** outputs, i
             result[c][i] = mixBands(y, solo, anySolo) * outGain;
         }
     }
-    if constexpr (!kPrecise) split.store();
-    Compressor::storeLanes(bands0, compressors[0]);
-    if constexpr (kChannels == 2) Compressor::storeLanes(bands1, compressors[1]);
-    inMeters.store(inputMeters);
-    outMeters.store(outputMeters);
+    if constexpr (!kPrecise) lanes.split = split;
+    lanes.bands[0] = bands0;
+    if constexpr (kChannels == 2) lanes.bands[1] = bands1;
+    lanes.inMeters = inMeters;
+    lanes.outMeters = outMeters;
+    objectsBehind = true;
     for (int c = 0; c < kChannels; ++c) std::memcpy(outputs[c], result[c], sizeof(float) * frames);
 }
 #else
+void MultibandComp::loadLanes(int) {}
+void MultibandComp::syncObjects() {}
+
 // The reference: the objects' own per-sample functions, channel 1 before channel 2.
 template <int kChannels, bool kPrecise>
 void MultibandComp::processFrames(const float* const* inputs, float** outputs, int frames,
@@ -423,8 +493,33 @@ void MultibandComp::processFrames(const float* const* inputs, float** outputs, i
 }
 #endif
 
-void MultibandComp::recoverNonFiniteState() {
-    // One cheap test for the whole plug-in; the per-object clean-up runs only after a fault.
+void MultibandComp::unloadLanes() {
+    syncObjects();
+    lanesLoaded = false;
+}
+
+bool MultibandComp::stateIsFinite() const {
+#if DSP_SSE2
+    if (lanesLoaded) {
+        // Anything times 0 is 0 (of either sign) unless it is infinite or NaN.
+        // Summed as a tree, not one long chain.
+        const __m128 zero = _mm_setzero_ps();
+        const auto probe2 = [zero](__m128 a, __m128 b) {
+            return _mm_add_ps(_mm_mul_ps(a, zero), _mm_mul_ps(b, zero));
+        };
+        const Compressor::Lanes* b = lanes.bands;
+        const __m128 bands0 =
+            _mm_add_ps(probe2(b[0].envelope, b[0].inEnvelope), probe2(b[0].outEnvelope, zero));
+        const __m128 bands1 =
+            _mm_add_ps(probe2(b[1].envelope, b[1].inEnvelope), probe2(b[1].outEnvelope, zero));
+        const __m128 meters = probe2(lanes.inMeters.envelope, lanes.outMeters.envelope);
+        const __m128 probe =
+            _mm_add_ps(_mm_add_ps(lanes.split.finiteProbe(), meters), _mm_add_ps(bands0, bands1));
+        // The double-precision crossovers run (and so can go non-finite) only when precise is set.
+        return _mm_movemask_ps(_mm_cmpeq_ps(probe, zero)) == 15 &&
+               (!precise || (preciseCrossovers[0].hasFiniteState() && preciseCrossovers[1].hasFiniteState()));
+    }
+#endif
     bool finite = true;
     for (int c = 0; c < 2; ++c) {
         finite = finite && crossovers[c].hasFiniteState() && preciseCrossovers[c].hasFiniteState();
@@ -433,7 +528,13 @@ void MultibandComp::recoverNonFiniteState() {
     for (int k = 0; k < kNumBands; ++k)
         finite = finite && std::isfinite(inputMeters[k].getEnvelope()) &&
                  std::isfinite(outputMeters[k].getEnvelope());
-    if (finite) return;
+    return finite;
+}
+
+void MultibandComp::recoverNonFiniteState() {
+    // One cheap test for the whole plug-in; the per-object clean-up runs only after a fault.
+    if (stateIsFinite()) return;
+    unloadLanes();
 
     for (int c = 0; c < 2; ++c) {
         crossovers[c].clearNonFiniteState();
@@ -449,6 +550,7 @@ void MultibandComp::recoverNonFiniteState() {
 void MultibandComp::sendLevelsToEditor() {
     if (!editorTryAcquire()) return;
     if (IBandLevelSink* sink = levelSink.load(std::memory_order_acquire)) {
+        syncObjects();
         float levels[kNumBands];
         for (int k = 0; k < kNumBands; ++k) levels[k] = inputMeters[k].getEnvelope();
         sink->setInputValues(levels);

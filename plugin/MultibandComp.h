@@ -4,7 +4,9 @@
 #include <limits>
 
 #include "dsp/filter/FourBandCrossover.h"
+#include "dsp/filter/FourBandCrossoverLanes.h"
 #include "dsp/util/PeakDetector.h"
+#include "dsp/util/PeakDetectorLanes.h"
 #include "plugin/IBandLevelSink.h"
 #include "plugkit/client/Client.h"
 #include "tolvacompressor/TolvaCompressor.h"
@@ -88,12 +90,22 @@ public:
     // while building the editor; the sink must stay valid until the editor is destroyed.
     void setBandLevelSink(IBandLevelSink* sink) noexcept { levelSink.store(sink, std::memory_order_release); }
 
+    // The vector code the audio path runs: 4 float lanes (SSE2, every x86-64) or 8 (AVX2, both
+    // channels' bands in one register). The scalar build has only its reference path.
+    enum class VectorPath { kSse2, kAvx2 };
+    // [host thread, before audio runs] Picks the path: kAvx2 is taken only when the processor has
+    // AVX2. The constructor picks AVX2 when available unless the environment variable TOLVA_SIMD is
+    // "sse2". Both paths give the same output bit for bit.
+    void setVectorPath(VectorPath path) noexcept;
+    // [any thread] The path in use.
+    VectorPath vectorPath() const noexcept { return useAvx2 ? VectorPath::kAvx2 : VectorPath::kSse2; }
+
     // [audio thread] Current meter envelopes, bands 1 to 4 (for tests and tools).
-    float inputMeterLevel(int band) const { return inputMeters[band].getEnvelope(); }
-    float outputMeterLevel(int band) const { return outputMeters[band].getEnvelope(); }
+    float inputMeterLevel(int band) const { return objectsUpToDate().inputMeters[band].getEnvelope(); }
+    float outputMeterLevel(int band) const { return objectsUpToDate().outputMeters[band].getEnvelope(); }
     // [audio thread] The compressor of a band (0 to 3) on a channel (0 or 1), for inspection.
     const tolvacompressor::TolvaCompressor<float>& bandCompressor(int band, int channel) const {
-        return compressors[channel][band];
+        return objectsUpToDate().compressors[channel][band];
     }
 
 private:
@@ -126,6 +138,11 @@ private:
     template <int kChannels, bool kPrecise>
     void processFrames(const float* const* inputs, float** outputs, int frames, const bool solo[kNumBands],
                        float outGain);
+    // processFrames with both channels' compressors and the meters in 8-lane AVX2 registers (in
+    // MultibandCompAvx2.cpp, the only code compiled for AVX2); same results bit for bit.
+    template <int kChannels, bool kPrecise>
+    void processFramesAvx2(const float* const* inputs, float** outputs, int frames,
+                           const bool solo[kNumBands], float outGain);
     // The targets of the glides from the parameters (crossover frequencies limited).
     void readTargets(float targets[kNumGlides]) const;
     // Sets the filters and compressors to the glides' current values; returns the output gain.
@@ -140,11 +157,45 @@ private:
     void splitPrecise(float x, int channel, float band[kNumBands]);
     // Clears every filter, envelope and meter state that became infinite or NaN.
     void recoverNonFiniteState();
+    // True when no filter, envelope or meter state is infinite or NaN (checked on the lanes while
+    // they hold the live state).
+    bool stateIsFinite() const;
+    // Between blocks the lane kernels keep the live state in `lanes`, so that a block (however
+    // short) neither gathers it from the objects nor scatters it back. ensureLanes loads them when
+    // they are not loaded (or for another channel count); syncObjects copies the live state back;
+    // unloadLanes does that and drops the lanes, before anything changes the objects' settings.
+    void ensureLanes(int channels) {
+        if (!lanesLoaded || lanesChannels != channels) loadLanes(channels);
+    }
+    void loadLanes(int channels);
+    void syncObjects();
+    void unloadLanes();
+    // This object with the filters, compressors and meters brought up to date from the lanes.
+    const MultibandComp& objectsUpToDate() const {
+        const_cast<MultibandComp*>(this)->syncObjects();  // never const-constructed: see create()
+        return *this;
+    }
     void sendLevelsToEditor();
 
     Crossover crossovers[2];
     dsp::FourBandCrossover<double> preciseCrossovers[2];
-    bool precise = false;                  // the rate is at least kPreciseCrossoverRate
+    bool precise = false;  // the rate is at least kPreciseCrossoverRate
+    bool useAvx2 = false;  // processBlock runs processFramesAvx2
+#if DSP_SSE2
+    struct LaneState {
+        dsp::FourBandCrossoverLanes split;  // the float crossovers (unused from kPreciseCrossoverRate)
+        Compressor::Lanes bands[2];         // [channel]
+        dsp::PeakDetectorLanes inMeters, outMeters;
+    };
+    LaneState lanes;
+#endif
+    bool lanesLoaded = false;    // lanes hold the live state
+    bool objectsBehind = false;  // the lanes ran since the objects were last brought up to date
+    int lanesChannels = 0;
+    // What applyGlides last set, so that a block whose settings stand still skips it.
+    bool settingsApplied = false;
+    bool appliedAutoGain = false;
+    float appliedOutputGain = 1;
     Compressor compressors[2][kNumBands];  // [channel][band]
     Meter inputMeters[kNumBands];
     Meter outputMeters[kNumBands];
@@ -156,6 +207,7 @@ private:
     int glideSteps = 1;
     int glideFramesLeft = 0;     // frames until the glides' next step
     bool glidesSettled = false;  // false after reset: the next block jumps to its settings
+    bool glidesMoving = false;   // some glide has steps left
     std::atomic<IBandLevelSink*> levelSink{nullptr};
 };
 

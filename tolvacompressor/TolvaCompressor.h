@@ -80,7 +80,8 @@ public:
     // [audio thread] process() in every lane, for four compressors that are all linked:
     // partnerEnvelope holds the partners' envelopes as they are at this moment. Same results, bit
     // for bit.
-    static __m128 processLanes(Lanes& s, __m128 x, __m128 partnerEnvelope) requires std::is_same_v<T, float>;
+    [[gnu::always_inline]] static inline __m128 processLanes(
+        Lanes& s, __m128 x, __m128 partnerEnvelope) requires std::is_same_v<T, float>;
 #endif
 
     // [audio thread] True when the envelope and both followers are finite.
@@ -327,8 +328,8 @@ void TolvaCompressor<T>::storeLanes(const Lanes& s,
 }
 
 template <typename T>
-__m128 TolvaCompressor<T>::processLanes(Lanes& s, __m128 x,
-                                        __m128 partnerEnvelope) requires std::is_same_v<T, float> {
+inline __m128 TolvaCompressor<T>::processLanes(Lanes& s, __m128 x,
+                                               __m128 partnerEnvelope) requires std::is_same_v<T, float> {
     namespace l4 = dsp::lanes4;
     // followInput
     const __m128 r = l4::abs(x);

@@ -14,6 +14,7 @@ struct AllpassLanes {
     __m128 w, s1, s2, y;
     __m128 x1, x2, y2;
 
+    AllpassLanes() = default;
     // [audio thread] Copies the coefficients and state of sections[0..3] into the lanes.
     explicit AllpassLanes(const Allpass<float>* const sections[4]) {
         alignas(16) float v[12][4];
@@ -37,8 +38,17 @@ struct AllpassLanes {
                 sections[k]->setState(v[0][k], v[1][k], v[2][k], v[3][k], v[4][k], v[5][k], v[6][k]);
     }
 
+    // [audio thread] Lane by lane 0 while the lane's state is finite, NaN otherwise.
+    __m128 finiteProbe() const {
+        const __m128 z = _mm_setzero_ps();
+        const __m128 a = _mm_add_ps(_mm_mul_ps(w, z), _mm_mul_ps(s1, z));
+        const __m128 b = _mm_add_ps(_mm_mul_ps(s2, z), _mm_mul_ps(y, z));
+        const __m128 c = _mm_add_ps(_mm_mul_ps(x1, z), _mm_mul_ps(x2, z));
+        return _mm_add_ps(_mm_add_ps(a, b), _mm_add_ps(c, _mm_mul_ps(y2, z)));
+    }
+
     // [audio thread] One sample in every lane.
-    __m128 step(__m128 x) {
+    [[gnu::always_inline]] __m128 step(__m128 x) {
         y2 = y;
         w = _mm_sub_ps(x, _mm_mul_ps(a1, s1));
         w = _mm_sub_ps(w, _mm_mul_ps(a2, s2));

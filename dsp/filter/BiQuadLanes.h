@@ -14,6 +14,7 @@ struct BiQuadLanes {
     __m128 a0, a1, a2, b1, b2, c0, d0;
     __m128 x1, x2, y1, y2;
 
+    BiQuadLanes() = default;
     // [audio thread] Copies the coefficients and state of sections[0..3] into the lanes.
     explicit BiQuadLanes(const BiQuad<float>* const sections[4]) {
         alignas(16) float v[11][4];
@@ -38,8 +39,15 @@ struct BiQuadLanes {
             if (sections[k]) sections[k]->setState(v[0][k], v[1][k], v[2][k], v[3][k]);
     }
 
+    // [audio thread] Lane by lane 0 while the lane's state is finite, NaN otherwise.
+    __m128 finiteProbe() const {
+        const __m128 zero = _mm_setzero_ps();
+        return _mm_add_ps(_mm_add_ps(_mm_mul_ps(x1, zero), _mm_mul_ps(x2, zero)),
+                          _mm_add_ps(_mm_mul_ps(y1, zero), _mm_mul_ps(y2, zero)));
+    }
+
     // [audio thread] One sample in every lane.
-    __m128 step(__m128 x) {
+    [[gnu::always_inline]] __m128 step(__m128 x) {
         __m128 v = _mm_add_ps(_mm_mul_ps(a0, x), _mm_mul_ps(a1, x1));
         v = _mm_add_ps(v, _mm_mul_ps(a2, x2));
         v = _mm_sub_ps(v, _mm_mul_ps(b1, y1));

@@ -17,6 +17,7 @@ namespace dsp {
 //            band and the low-mid band: {low, low-mid} of channel 1, then of channel 2
 // Without a second channel its lanes compute on silence and are not stored back.
 struct FourBandCrossoverLanes {
+    FourBandCrossoverLanes() = default;
     // [audio thread] Loads the crossovers; second may be null (one channel).
     FourBandCrossoverLanes(FourBandCrossover<float>& first, FourBandCrossover<float>* second)
         : split1{&first.lowLP, &first.lowHP, second ? &second->lowLP : nullptr,
@@ -36,7 +37,7 @@ struct FourBandCrossoverLanes {
 
     // [audio thread] One sample of each channel (x1 is ignored without a second channel): the four
     // bands of channel 1 in bands1's lanes 0 to 3, those of channel 2 in bands2.
-    void step(float x0, float x1, __m128& bands1, __m128& bands2) {
+    [[gnu::always_inline]] void step(float x0, float x1, __m128& bands1, __m128& bands2) {
         const __m128 o1 = s1.step(_mm_setr_ps(x0, x0, x1, x1));                       // {l, h, l, h}
         const __m128 o2 = s2.step(_mm_shuffle_ps(o1, o1, _MM_SHUFFLE(3, 3, 1, 1)));   // {ml, h2, ml, h2}
         const __m128 a2 = ap2.step(_mm_shuffle_ps(o1, o1, _MM_SHUFFLE(2, 0, 2, 0)));  // {l', l', ..}
@@ -46,6 +47,12 @@ struct FourBandCrossoverLanes {
         const __m128 negateOdd = _mm_setr_ps(0.0f, -0.0f, 0.0f, -0.0f);
         bands1 = _mm_xor_ps(_mm_movelh_ps(a3, o3), negateOdd);
         bands2 = _mm_xor_ps(_mm_movehl_ps(o3, a3), negateOdd);
+    }
+
+    // [audio thread] Lane by lane 0 while every section's state is finite, NaN otherwise.
+    __m128 finiteProbe() const {
+        return _mm_add_ps(_mm_add_ps(_mm_add_ps(s1.finiteProbe(), s2.finiteProbe()), s3.finiteProbe()),
+                          _mm_add_ps(ap2.finiteProbe(), ap3.finiteProbe()));
     }
 
     // [audio thread] Puts the state back into the crossovers.
@@ -58,11 +65,16 @@ struct FourBandCrossoverLanes {
     }
 
 private:
-    BiQuad<float>* const split1[4];
-    BiQuad<float>* const split2[4];
-    BiQuad<float>* const split3[4];
-    Allpass<float>* const allpass2[4];
-    Allpass<float>* const allpass3[4];
+    // Declared before the lanes, which are loaded from them.
+    BiQuad<float>* split1[4] = {};
+    BiQuad<float>* split2[4] = {};
+    BiQuad<float>* split3[4] = {};
+    Allpass<float>* allpass2[4] = {};
+    Allpass<float>* allpass3[4] = {};
+
+public:
+    // The sections' lanes, open to kernels that schedule the steps themselves (each step as in
+    // step(), fed the same lanes).
     BiQuadLanes s1, s2, s3;
     AllpassLanes ap2, ap3;
 };

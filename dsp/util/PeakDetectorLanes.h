@@ -11,6 +11,7 @@ namespace dsp {
 struct PeakDetectorLanes {
     __m128 envelope, attackCoef, releaseCoef;
 
+    PeakDetectorLanes() = default;
     // [audio thread] Copies the envelopes and coefficients of detectors[0..3].
     explicit PeakDetectorLanes(const PeakDetector<float> detectors[4]) {
         const PeakDetector<float>* d = detectors;
