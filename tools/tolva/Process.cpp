@@ -4,8 +4,12 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -79,24 +83,62 @@ void renderBlock(host::PluginInstance& instance, Timeline& timeline, Buffers& b,
     }
 }
 
+// What the file thread did for one step: frames read into the next buffers (0 at the end, -1 on a
+// read error) and whether the chunk before was written.
+struct FileStep {
+    int64_t read = 0;
+    bool written = true;
+    std::string error;
+};
+
+// Writes `pending` frames of `previous`'s output, then reads the next chunk into its input.
+FileStep fileStep(host::WavReader& reader, host::WavWriter& writer, Buffers& previous, int64_t pending,
+                  int64_t chunk) {
+    FileStep step;
+    if (pending > 0 && !writer.write(previous.outPtr.data(), pending, step.error)) {
+        step.written = false;
+        return step;
+    }
+    step.read = reader.read(previous.inPtr.data(), chunk, step.error);
+    return step;
+}
+
+// fileStep on a thread of its own while the caller renders, or at once when no thread can be had.
+std::future<FileStep> startFileStep(host::WavReader& reader, host::WavWriter& writer, Buffers& previous,
+                                    int64_t pending, int64_t chunk) {
+    try {
+        return std::async(std::launch::async, fileStep, std::ref(reader), std::ref(writer),
+                          std::ref(previous), pending, chunk);
+    } catch (const std::system_error&) {
+        return std::async(std::launch::deferred, fileStep, std::ref(reader), std::ref(writer),
+                          std::ref(previous), pending, chunk);
+    }
+}
+
 // Runs the whole input through the instance in host blocks of `block` frames into the writer, with
-// the timeline's changes; the file is read and written a chunk at a time. The levels are measured
-// only when meter is set (they feed the summary line). Returns kExitOk, or the
-// exit code with the reason in error.
+// the timeline's changes. The file is read and written a chunk at a time, in two sets of buffers:
+// while the plug-in renders one chunk, a second thread writes the chunk before and reads the next,
+// so on a machine with more than one core the file work leaves the render's path. The levels are
+// measured only when meter is set (they feed the summary line). Returns kExitOk, or the exit code
+// with the reason in error.
 int stream(host::WavReader& reader, host::WavWriter& writer, host::PluginInstance& instance,
            Timeline& timeline, int block, bool meter, const std::string& inPath, ProgressSink progress,
            Streamed& out, std::string& error) {
     const int64_t chunk = chunkFramesFor(block);
-    Buffers b(static_cast<std::size_t>(reader.channels()), static_cast<std::size_t>(instance.outputs()),
-              chunk);
+    const auto inputs = static_cast<std::size_t>(reader.channels());
+    const auto outputs = static_cast<std::size_t>(instance.outputs());
+    Buffers buffers[2] = {Buffers(inputs, outputs, chunk), Buffers(inputs, outputs, chunk)};
     const auto start = std::chrono::steady_clock::now();
-    for (;;) {
-        const int64_t n = reader.read(b.inPtr.data(), chunk, error);
+    int64_t n = reader.read(buffers[0].inPtr.data(), chunk, error);
+    int64_t pending = 0;  // frames rendered into `last`, not yet written
+    Buffers* last = nullptr;
+    for (int k = 0; n != 0; k ^= 1) {
         if (n < 0) {
             error = "unreadable input '" + inPath + "': " + error;
             return kExitInput;
         }
-        if (n == 0) break;
+        Buffers& b = buffers[k];
+        std::future<FileStep> files = startFileStep(reader, writer, buffers[k ^ 1], pending, chunk);
         // Output the plug-in leaves unwritten (a skipped call) is silence.
         for (auto& o : b.out) std::fill(o.begin(), o.begin() + n, 0.0f);
         for (int64_t offset = 0; offset < n; offset += block)
@@ -106,11 +148,20 @@ int stream(host::WavReader& reader, host::WavWriter& writer, host::PluginInstanc
             for (const float* p : b.inPtr) out.inLevel.add(p, n);
             for (const float* p : b.outPtr) out.outLevel.add(p, n);
         }
-        if (!writer.write(b.outPtr.data(), n, error)) return kExitInput;
+        FileStep step = files.get();
+        if (!step.written) {
+            error = step.error;
+            return kExitInput;
+        }
         out.frames += n;
         if (progress.bar) progress.bar->update(out.frames);
         if (progress.shared) progress.shared->fetch_add(n, std::memory_order_relaxed);
+        pending = n;
+        last = &b;
+        n = step.read;
+        if (n < 0) error = step.error;
     }
+    if (pending > 0 && !writer.write(last->outPtr.data(), pending, error)) return kExitInput;
     out.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return kExitOk;
 }
