@@ -33,27 +33,6 @@ const char* const kBandSuffix[MultibandComp::kNumBands] = {"L", "LM", "HM", "H"}
 const char* const kSoloNames[MultibandComp::kNumBands] = {"Solo Low", "Solo Low-mid", "Solo High-mid",
                                                           "Solo High"};
 
-// The output of one channel: the soloed bands summed in band order, or all four in the order
-// (y1 + y2) + y3, then + y4, that the output has always been summed in (float addition is not
-// associative, so the order is part of the result).
-inline float mixBands(const float y[MultibandComp::kNumBands], const bool solo[MultibandComp::kNumBands],
-                      bool anySolo) {
-    if (!anySolo) return y[3] + ((y[0] + y[1]) + y[2]);
-    float out = 0;
-    for (int k = 0; k < MultibandComp::kNumBands; ++k)
-        if (solo[k]) out = y[k] + out;
-    return out;
-}
-
-// The parameters as readFloatParamValue and readBoolParamValue give them, read inline: the audio
-// path reads all of them every block.
-inline float floatParam(const plugkit::client::Client& c, int index) {
-    return static_cast<float>(static_cast<const FloatParameter*>(c.param(index))->valueAtomic());
-}
-inline bool boolParam(const plugkit::client::Client& c, int index) {
-    return static_cast<const BoolParameter*>(c.param(index))->valueAtomic();
-}
-
 // 10^(dB / 20): the division in float, the power in double, rounded to float.
 float gainFromDecibels(float db) {
     return static_cast<float>(std::pow(10.0, static_cast<double>(db / 20.0f)));
@@ -254,11 +233,11 @@ void MultibandComp::readTargets(float targets[kNumGlides]) const {
     // A NaN frequency is taken as the limit too.
     const float limit = maxCrossoverFrequency;
     for (int i = 0; i < 3; ++i) {
-        const float f = floatParam(*this, kF1 + i);
+        const float f = readFloatParamValue(kF1 + i);
         targets[kGlideF1 + i] = f <= limit ? f : limit;
     }
-    for (int i = 0; i < kNumBands * kParamsPerBand; ++i) targets[kGlideBand + i] = floatParam(*this, i);
-    targets[kGlideOutputGain] = floatParam(*this, kOutputGain);
+    for (int i = 0; i < kNumBands * kParamsPerBand; ++i) targets[kGlideBand + i] = readFloatParamValue(i);
+    targets[kGlideOutputGain] = readFloatParamValue(kOutputGain);
 }
 
 float MultibandComp::applyGlides() {
@@ -299,7 +278,7 @@ void MultibandComp::updateAudioModulesWithParamValues() {
 
 void MultibandComp::processAudio(const float* const* inputs, float** outputs, int frames, TimeInfo) {
     bool solo[kNumBands];
-    for (int k = 0; k < kNumBands; ++k) solo[k] = boolParam(*this, kSoloLow + k);
+    for (int k = 0; k < kNumBands; ++k) solo[k] = readBoolParamValue(kSoloLow + k);
     // Settings glide to new values; right after a reset they are taken at once, and settings that
     // stand still take the direct path below, exactly as without glides.
     float targets[kNumGlides];
@@ -308,7 +287,7 @@ void MultibandComp::processAudio(const float* const* inputs, float** outputs, in
     for (int i = 0; i < kNumGlides; ++i) targetsMoved = targetsMoved || !(targets[i] == glides[i].target);
     const bool wasMoving = glidesMoving;
     bool moving = wasMoving;
-    bool changed = targetsMoved || !settingsApplied || boolParam(*this, kAutoGain) != appliedAutoGain;
+    bool changed = targetsMoved || !settingsApplied || readBoolParamValue(kAutoGain) != appliedAutoGain;
     if (targetsMoved) {
         moving = false;
         for (int i = 0; i < kNumGlides; ++i) {

@@ -52,6 +52,17 @@ public:
     // bends the low end. Below it the float crossover is kept as it always was.
     static constexpr double kPreciseCrossoverRate = 88200.0;
 
+    // The output of one channel: the soloed bands summed in band order, or all four in the order
+    // (y1 + y2) + y3, then + y4, that the output has always been summed in (float addition is not
+    // associative, so the order is part of the result). Plain scalar code shared by every
+    // vector path. [any thread]
+    static float mixBands(const float y[kNumBands], const bool solo[kNumBands], bool anySolo) {
+        if (!anySolo) return y[3] + ((y[0] + y[1]) + y[2]);
+        float out = 0;
+        for (int k = 0; k < kNumBands; ++k)
+            if (solo[k]) out = y[k] + out;
+        return out;
+    }
     // [host thread] Links the two channels' compressors of each band and runs the client's build
     // hooks (exhausted memory is fatal).
     MultibandComp();

@@ -371,16 +371,6 @@ struct Meters8 {
     __m256 envelope, attackCoef, releaseCoef;
 };
 
-// The output of one channel, as mixBands in MultibandComp.cpp.
-inline float mixBands(const float y[MultibandComp::kNumBands], const bool solo[MultibandComp::kNumBands],
-                      bool anySolo) {
-    if (!anySolo) return y[3] + ((y[0] + y[1]) + y[2]);
-    float out = 0;
-    for (int k = 0; k < MultibandComp::kNumBands; ++k)
-        if (solo[k]) out = y[k] + out;
-    return out;
-}
-
 // The meters of one sample (bands x, outputs y) and the outputs of the channels into
 // result[c][i]: y3 + ((y0 + y1) + y2) of each channel, or the soloed bands, times outGain.
 template <int kChannels>
@@ -403,7 +393,8 @@ TOLVA_AVX2_INLINE void meterAndMix(__m256 x, __m256 y, __m256 channelShare, Mete
     } else {
         alignas(32) float ys[2][MultibandComp::kNumBands];
         _mm256_store_ps(ys[0], y);
-        for (int c = 0; c < kChannels; ++c) result[c][i] = mixBands(ys[c], solo, anySolo) * outGain;
+        for (int c = 0; c < kChannels; ++c)
+            result[c][i] = MultibandComp::mixBands(ys[c], solo, anySolo) * outGain;
     }
 }
 
