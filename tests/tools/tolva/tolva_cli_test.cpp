@@ -1,19 +1,17 @@
 // Runs the built tolva binary: its output equals the plug-in driven directly through the host
 // library for every legal layout and block size, and bad input fails with exit 2 without touching
 // the output file.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "host/PluginLibrary.h"
 #include "host/WavFile.h"
+#include "tests/support/RunTool.h"
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STB_IMAGE_STATIC
@@ -27,17 +25,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct RunResult {
-    int code = -1;
-    std::string out, err;
-};
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using RunResult = plugkit::testing::ToolRun;
+using plugkit::testing::readFileText;
 
 class TolvaCliTest : public ::testing::Test {
 protected:
@@ -50,31 +39,8 @@ protected:
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
 
     RunResult run(std::vector<std::string> args) const {
-        args.insert(args.begin(), "--plugin");
-        args.insert(args.begin() + 1, TOLVA_TEST_PLUGIN);
-        const std::string outFile = path("stdout.txt"), errFile = path("stderr.txt");
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            const int o = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int e = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            ::dup2(o, 1);
-            ::dup2(e, 2);
-            std::vector<char*> argv;
-            argv.push_back(const_cast<char*>(TOLVA_TEST_BINARY));
-            for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            ::execv(TOLVA_TEST_BINARY, argv.data());
-            ::_exit(127);
-        }
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        RunResult r;
-        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        r.out = slurp(outFile);
-        r.err = slurp(errFile);
-        fs::remove(outFile);
-        fs::remove(errFile);
-        return r;
+        args.insert(args.begin(), {"--plugin", TOLVA_TEST_PLUGIN});
+        return plugkit::testing::runTool(TOLVA_TEST_BINARY, args);
     }
 
     // A test input of `channels` channels at 44.1 kHz: tones and noise loud enough to compress.
@@ -174,7 +140,7 @@ TEST_F(TolvaCliTest, WritesFloatWavAndASummaryLine) {
     EXPECT_EQ(r.err.find('\r'), std::string::npos);
     EXPECT_EQ(filesIn(), 2);  // in.wav and out.wav, no temporary file
     // 32-bit float WAV: format tag 3 (IEEE float) or the extensible tag, 32 bits per sample.
-    const std::string bytes = slurp(path("out.wav"));
+    const std::string bytes = readFileText(path("out.wav"));
     ASSERT_GT(bytes.size(), 44u);
     EXPECT_EQ(bytes.substr(0, 4), "RIFF");
     EXPECT_EQ(static_cast<unsigned char>(bytes[34]), 32);
@@ -199,8 +165,8 @@ TEST_F(TolvaCliTest, BypassStateAndPresetFiles) {
                    path("two.wav")})
                   .code,
               0);
-    EXPECT_EQ(slurp(path("one.wav")), slurp(path("two.wav")));  // byte for byte: no time stamps
-    EXPECT_EQ(slurp(path("s.bin")), slurp(path("s2.bin")));
+    EXPECT_EQ(readFileText(path("one.wav")), readFileText(path("two.wav")));  // byte for byte: no time stamps
+    EXPECT_EQ(readFileText(path("s.bin")), readFileText(path("s2.bin")));
 
     const auto r = run({"presets", path("presets")});
     ASSERT_EQ(r.code, 0) << r.err;
@@ -410,7 +376,7 @@ TEST_F(TolvaCliTest, BadInputFailsWithExit2AndLeavesTheOutputAlone) {
             EXPECT_EQ(r.err.rfind("tolva: ", 0), 0u) << r.err;
             EXPECT_EQ(filesIn(), before);  // nothing created, no temporary file left
             if (existing) {
-                EXPECT_EQ(slurp(path("out.wav")), "previous");
+                EXPECT_EQ(readFileText(path("out.wav")), "previous");
             }
         }
         // 1 input to 2 outputs is a legal layout (the control case for the loop above).

@@ -1,51 +1,20 @@
 // `tolva validate` against a plug-in double with injected faults: it passes the clean double and
 // fails the check each fault belongs to.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "tests/support/RunTool.h"
+
 namespace {
 
-struct RunResult {
-    int code = -1;
-    std::string out;
-    bool has(const std::string& text) const { return out.find(text) != std::string::npos; }
-};
+using RunResult = plugkit::testing::ToolRun;
 
 // Runs tolva validate on the double with TOLVA_DOUBLE_FAULT set to fault (when not empty).
 RunResult validate(const std::string& fault, std::vector<std::string> args) {
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0) return {};
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(pipeFds[1], 1);
-        ::close(pipeFds[0]);
-        if (fault.empty())
-            ::unsetenv("TOLVA_DOUBLE_FAULT");
-        else
-            ::setenv("TOLVA_DOUBLE_FAULT", fault.c_str(), 1);
-        args.insert(args.begin(), {"validate", "--plugin", TOLVA_TEST_DOUBLE, "--seed", "5"});
-        std::vector<char*> argv{const_cast<char*>(TOLVA_TEST_BINARY)};
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        ::execv(TOLVA_TEST_BINARY, argv.data());
-        ::_exit(127);
-    }
-    ::close(pipeFds[1]);
-    RunResult run;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
-        run.out.append(buffer, std::size_t(n));
-    ::close(pipeFds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    args.insert(args.begin(), {"validate", "--plugin", TOLVA_TEST_DOUBLE, "--seed", "5"});
+    return plugkit::testing::runTool(TOLVA_TEST_BINARY, args, {{"TOLVA_DOUBLE_FAULT", fault}});
 }
 
 bool countingActive(const RunResult& run) { return run.has("lock counting: active"); }

@@ -1,35 +1,24 @@
 // tolva process with many inputs and an output folder: the files run in parallel on the core thread
 // pool (under ThreadSanitizer in CI, halting on the first report, which the child process inherits).
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "host/WavFile.h"
+#include "tests/support/RunTool.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct RunResult {
-    int code = -1;
-    std::string err;
-};
-
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using RunResult = plugkit::testing::ToolRun;
+using plugkit::testing::readFileText;
 
 class ManyFilesTest : public ::testing::Test {
 protected:
@@ -43,24 +32,7 @@ protected:
 
     RunResult run(std::vector<std::string> args) const {
         args.insert(args.begin(), {"--plugin", TOLVA_TEST_PLUGIN, "process"});
-        const std::string errFile = (dir_ / "stderr.txt").string();
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            const int e = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            ::dup2(e, 2);
-            std::vector<char*> argv = {const_cast<char*>(TOLVA_TEST_BINARY)};
-            for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            ::execv(TOLVA_TEST_BINARY, argv.data());
-            ::_exit(127);
-        }
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        RunResult r;
-        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        r.err = slurp(errFile);
-        fs::remove(errFile);
-        return r;
+        return plugkit::testing::runTool(TOLVA_TEST_BINARY, args);
     }
 
     std::string makeInput(const std::string& name, int channels, int frames) const {
@@ -109,7 +81,7 @@ TEST_F(ManyFilesTest, OutputsEqualOneByOneRunsAndABadFileDoesNotStopTheOthers) {
         args = options;
         args.insert(args.end(), {in, (dir_ / "one.wav").string()});
         ASSERT_EQ(run(args).code, 0);
-        EXPECT_EQ(slurp(dir_ / "out" / fs::path(in).filename()), slurp(dir_ / "one.wav")) << in;
+        EXPECT_EQ(readFileText(dir_ / "out" / fs::path(in).filename()), readFileText(dir_ / "one.wav")) << in;
     }
 }
 
