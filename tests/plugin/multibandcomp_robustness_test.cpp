@@ -11,6 +11,7 @@
 #include "plugin/MultibandComp.h"
 #include "plugkit/core/AlignedAlloc.h"
 #include "plugkit/core/FPControl.h"
+#include "tests/plugin/PluginUnderTest.h"
 
 namespace {
 
@@ -18,33 +19,8 @@ using plugin::MultibandComp;
 using plugkit::client::FloatParameter;
 using plugkit::client::TimeInfo;
 
-struct Plugin {
-    MultibandComp* p = plugkit::client::Client::create<MultibandComp>();
-    ~Plugin() { plugkit::core::destroyFree(p); }
-    MultibandComp* operator->() const { return p; }
-    void setPlain(int index, double value) {
-        auto* f = static_cast<FloatParameter*>(p->param(index));
-        f->setFromHost(f->toNormalized(value));
-    }
-    // Renders both channels in host blocks of 512 frames.
-    std::vector<std::vector<float>> render(std::vector<std::vector<float>> in) {
-        std::vector<std::vector<float>> out(2, std::vector<float>(in[0].size()));
-        for (std::size_t start = 0; start < in[0].size(); start += 512) {
-            const int n = static_cast<int>(std::min<std::size_t>(512, in[0].size() - start));
-            const float* ins[2] = {in[0].data() + start, in[1].data() + start};
-            float* outs[2] = {out[0].data() + start, out[1].data() + start};
-            p->processAudioFromHost(ins, outs, n, TimeInfo{});
-        }
-        return out;
-    }
-};
-
-std::vector<float> sine(double f, double rate, std::size_t frames, double amp) {
-    std::vector<float> v(frames);
-    for (std::size_t i = 0; i < frames; ++i)
-        v[i] = static_cast<float>(amp * std::sin(2 * std::numbers::pi * f * static_cast<double>(i) / rate));
-    return v;
-}
+using plugin::testing::Plugin;
+using plugin::testing::sine;
 
 TEST(MultibandCompRobustness, CrossoverPrecisionAtHighRates) {
     // Uncompressed, the output is the crossover's band sum; against the same crossover in long

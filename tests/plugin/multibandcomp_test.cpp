@@ -12,51 +12,16 @@
 #include "dsp/filter/FourBandCrossover.h"
 #include "dsp/util/PeakDetector.h"
 #include "plugkit/core/AlignedAlloc.h"
+#include "tests/plugin/PluginUnderTest.h"
 #include "tolvacompressor/TolvaCompressor.h"
 
 namespace {
 
 using plugin::MultibandComp;
+using plugin::testing::Plugin;
+using plugin::testing::sine;
 using plugkit::client::FloatParameter;
 using plugkit::client::TimeInfo;
-
-struct Plugin {
-    MultibandComp* p = plugkit::client::Client::create<MultibandComp>();
-    ~Plugin() { plugkit::core::destroyFree(p); }
-    MultibandComp* operator->() const { return p; }
-
-    void setPlain(int index, double value) {
-        auto* f = static_cast<FloatParameter*>(p->param(index));
-        f->setFromHost(f->toNormalized(value));
-    }
-    void setBool(int index, bool on) { p->param(index)->setFromHost(on ? 1.0 : 0.0); }
-    void allRatiosOne() {
-        for (int b = 0; b < 4; ++b) setPlain(5 * b + MultibandComp::kRatio, 1.0);
-    }
-    // Renders the channels through the host entry with host blocks of blockSize frames.
-    std::vector<std::vector<float>> render(const std::vector<std::vector<float>>& in, int numOutputs,
-                                           int blockSize) {
-        const int frames = static_cast<int>(in[0].size());
-        std::vector<std::vector<float>> out(static_cast<std::size_t>(numOutputs),
-                                            std::vector<float>(frames, 123.0f));
-        for (int start = 0; start < frames; start += blockSize) {
-            const int n = std::min(blockSize, frames - start);
-            float* ins[2];
-            float* outs[2];
-            for (std::size_t c = 0; c < in.size(); ++c) ins[c] = const_cast<float*>(in[c].data()) + start;
-            for (int c = 0; c < numOutputs; ++c) outs[c] = out[static_cast<std::size_t>(c)].data() + start;
-            p->processAudioFromHost(ins, outs, n, TimeInfo{});
-        }
-        return out;
-    }
-};
-
-std::vector<float> sine(double f, double rate, int frames, double amp = 0.5) {
-    std::vector<float> v(static_cast<std::size_t>(frames));
-    for (int i = 0; i < frames; ++i)
-        v[i] = static_cast<float>(amp * std::sin(2 * std::numbers::pi * f * i / rate));
-    return v;
-}
 
 std::vector<float> noise(int frames, unsigned seed, float amp) {
     std::mt19937 rng(seed);
