@@ -29,12 +29,18 @@ TOLVA_AVX2_INLINE __m256 selectIfGreater8(__m256 x, __m256 y, __m256 a, __m256 b
 
 TOLVA_AVX2_INLINE __m256 abs8(__m256 x) { return _mm256_andnot_ps(_mm256_set1_ps(-0.0f), x); }
 
-// EnvelopeDetector's follow() on eight lanes, the operations of lanes4::follow.
+// EnvelopeDetector's follow() on eight lanes, the operations of lanes4::follow: the step with
+// the attack coefficient and the step with the release coefficient are both computed and the
+// comparison picks one, so the recurrence through the envelope is a multiply, an add and a blend
+// (the comparison runs beside them) rather than comparison, blend, subtraction, multiply and add.
+// (1 - c) is the same value whether taken before or after the choice of c.
 TOLVA_AVX2_INLINE void follow8(__m256& envelope, __m256 v, __m256 attackCoef, __m256 releaseCoef) {
-    const __m256 c = selectIfGreater8(v, envelope, attackCoef, releaseCoef);
-    const __m256 held = _mm256_mul_ps(c, envelope);
-    const __m256 moved = _mm256_mul_ps(_mm256_sub_ps(_mm256_set1_ps(1.0f), c), v);
-    envelope = _mm256_add_ps(moved, held);
+    const __m256 one = _mm256_set1_ps(1.0f);
+    const __m256 attacked =
+        _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(one, attackCoef), v), _mm256_mul_ps(attackCoef, envelope));
+    const __m256 released = _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(one, releaseCoef), v),
+                                          _mm256_mul_ps(releaseCoef, envelope));
+    envelope = selectIfGreater8(v, envelope, attacked, released);
 }
 
 // dsp::fastdb::lnPositive on four lanes, the same operations in the same order.
@@ -130,6 +136,10 @@ TOLVA_AVX2_INLINE __m128 autoGainFactor4(__m128 exponent) {
     return _mm256_cvtpd_ps(exp2Clamped4(t));
 }
 
+TOLVA_AVX2_INLINE __m256 join(__m128 low, __m128 high) { return _mm256_set_m128(high, low); }
+TOLVA_AVX2_INLINE __m128 lowHalf(__m256 v) { return _mm256_castps256_ps128(v); }
+TOLVA_AVX2_INLINE __m128 highHalf(__m256 v) { return _mm256_extractf128_ps(v, 1); }
+
 // The eight compressors of both channels (lanes 0-3 channel 1's bands, lanes 4-7 channel 2's),
 // all linked band by band, for the length of a block.
 struct Compressors8 {
@@ -138,10 +148,8 @@ struct Compressors8 {
     __m256 inEnvelope, inAttackCoef, inReleaseCoef;
     __m256 outEnvelope, outAttackCoef, outReleaseCoef;
     __m256 autoGainMask;
-    __m256d unityBelowLow, unityBelowHigh;  // channel 1's four lanes, channel 2's
+    __m256 unitySum;
     bool anyAutoGain;
-
-    static TOLVA_AVX2_INLINE __m256 join(__m128 lo, __m128 hi) { return _mm256_set_m128(hi, lo); }
 
     TOLVA_AVX2 explicit Compressors8(const Compressor::Lanes& a, const Compressor::Lanes& b) {
         envelope = join(a.envelope, b.envelope);
@@ -157,8 +165,7 @@ struct Compressors8 {
         outAttackCoef = join(a.outAttackCoef, b.outAttackCoef);
         outReleaseCoef = join(a.outReleaseCoef, b.outReleaseCoef);
         autoGainMask = join(a.autoGainMask, b.autoGainMask);
-        unityBelowLow = _mm256_set_m128d(a.unityBelowHigh, a.unityBelowLow);
-        unityBelowHigh = _mm256_set_m128d(b.unityBelowHigh, b.unityBelowLow);
+        unitySum = join(a.unitySum, b.unitySum);
         anyAutoGain = a.anyAutoGain || b.anyAutoGain;
     }
 
@@ -173,11 +180,12 @@ struct Compressors8 {
     // that a block runs as separate passes: detect (the recurrent envelopes), gain (no state, so the
     // long log and exp chains of consecutive samples overlap) and reduce (the output followers).
     //
-    // detect: the input followers and envelopes; the detector amplitudes of channel 1 (lanes 0-3)
-    // and channel 2. Channel 1 sees channel 2's envelopes of the previous sample, channel 2 those of
-    // channel 1 of this sample. With one channel, lanes 4-7 keep their envelopes.
+    // detect: the input followers and envelopes; the detector sums (twice the amplitudes, in
+    // float) of channel 1 (lanes 0-3) and channel 2. Channel 1 sees channel 2's envelopes of the
+    // previous sample, channel 2 those of channel 1 of this sample. With one channel, lanes 4-7
+    // keep their envelopes.
     template <int kChannels>
-    TOLVA_AVX2_INLINE void detect(__m256 x, __m256d& ampLow, __m256d& ampHigh) {
+    TOLVA_AVX2_INLINE __m256 detect(__m256 x) {
         const __m256 r = abs8(x);
         follow8(inEnvelope, r, inAttackCoef, inReleaseCoef);
         const __m256 c = selectIfGreater8(r, envelope, attackCoef, releaseCoef);
@@ -187,22 +195,24 @@ struct Compressors8 {
         const __m256 partner = _mm256_permute2f128_ps(previous, envelope, 0x21);
         const __m256 partnerFinite =
             _mm256_cmp_ps(_mm256_sub_ps(partner, partner), _mm256_setzero_ps(), _CMP_EQ_OQ);
-        const __m256 sum = _mm256_add_ps(envelope, _mm256_blendv_ps(envelope, partner, partnerFinite));
-        const __m256d half = _mm256_set1_pd(0.5);
-        ampLow = _mm256_mul_pd(_mm256_cvtps_pd(_mm256_castps256_ps128(sum)), half);
-        ampHigh = _mm256_mul_pd(_mm256_cvtps_pd(_mm256_extractf128_ps(sum, 1)), half);
+        return _mm256_add_ps(envelope, _mm256_blendv_ps(envelope, partner, partnerFinite));
     }
 
-    // gain: the gain of every lane for its amplitude. A channel whose four amplitudes are all below
-    // their thresholds has the gain 1 exactly.
+    // gain: the gain of every lane for its detector sum; the amplitude is half the sum in double.
+    // A channel whose four sums are all below their unity sums has the gain 1 exactly.
     template <int kChannels>
-    TOLVA_AVX2_INLINE __m256 gain(__m256d ampLow, __m256d ampHigh) const {
+    TOLVA_AVX2_INLINE __m256 gain(__m256 sum) const {
+        const int below = _mm256_movemask_ps(_mm256_cmp_ps(sum, unitySum, _CMP_LT_OQ));
         __m128 gainLow = _mm_set1_ps(1.0f), gainHigh = gainLow;
-        if (_mm256_movemask_pd(_mm256_cmp_pd(ampLow, unityBelowLow, _CMP_LT_OQ)) != 15)
-            gainLow = gainFor4(ampLow, _mm256_castps256_ps128(threshold), _mm256_castps256_ps128(slope));
-        if (kChannels == 2 && _mm256_movemask_pd(_mm256_cmp_pd(ampHigh, unityBelowHigh, _CMP_LT_OQ)) != 15)
-            gainHigh =
-                gainFor4(ampHigh, _mm256_extractf128_ps(threshold, 1), _mm256_extractf128_ps(slope, 1));
+        const __m256d half = _mm256_set1_pd(0.5);
+        if ((below & 15) != 15) {
+            const __m256d amplitude = _mm256_mul_pd(_mm256_cvtps_pd(lowHalf(sum)), half);
+            gainLow = gainFor4(amplitude, lowHalf(threshold), lowHalf(slope));
+        }
+        if (kChannels == 2 && (below >> 4) != 15) {
+            const __m256d amplitude = _mm256_mul_pd(_mm256_cvtps_pd(highHalf(sum)), half);
+            gainHigh = gainFor4(amplitude, highHalf(threshold), highHalf(slope));
+        }
         return _mm256_set_m128(gainHigh, gainLow);
     }
 
@@ -218,10 +228,6 @@ struct Compressors8 {
         return _mm256_mul_ps(reduced, makeupGain);
     }
 };
-
-TOLVA_AVX2_INLINE __m256 join(__m128 low, __m128 high) { return _mm256_set_m128(high, low); }
-TOLVA_AVX2_INLINE __m128 lowHalf(__m256 v) { return _mm256_castps256_ps128(v); }
-TOLVA_AVX2_INLINE __m128 highHalf(__m256 v) { return _mm256_extractf128_ps(v, 1); }
 
 // Two BiQuadLanes side by side (lanes 0-3 and 4-7), each lane doing BiQuadLanes::step's operations.
 struct BiQuad8 {
@@ -320,16 +326,20 @@ struct Allpass8 {
 };
 
 // FourBandCrossoverLanes::step with the second and third splits (and the all-passes at F2 and F3)
-// in one 8-lane register each, one sample apart: split 2 of sample i+1 runs beside split 3 of
-// sample i. Every lane does the operations of the 4-lane code on the same values.
+// in one 8-lane register each, two samples apart: split 2 of sample i+2 runs beside split 3 of
+// sample i. Two apart, not one, so that split 3's input comes from the step before last and the
+// register's only one-step recurrence is the sections' own feedback; one apart, split 3's input
+// would chain every step to the whole of the step before. Every lane does the operations of the
+// 4-lane code on the same values.
 struct Crossover8 {
     dsp::BiQuadLanes s1;
     BiQuad8 split23;     // split 2 in lanes 0-3, split 3 in 4-7
     Allpass8 allpass23;  // all-pass at F2 in lanes 0-3, at F3 in 4-7
-    __m128 o2, a2;       // split 2's and the F2 all-pass's outputs of the sample ahead
+    // Split 2's and the F2 all-pass's outputs of the two samples ahead, the nearer first.
+    __m128 o2Near, o2Far, a2Near, a2Far;
 
     TOLVA_AVX2 explicit Crossover8(const dsp::FourBandCrossoverLanes& c)
-        : s1(c.s1), split23(c.s2, c.s3), allpass23(c.ap2, c.ap3), o2(), a2() {}
+        : s1(c.s1), split23(c.s2, c.s3), allpass23(c.ap2, c.ap3), o2Near(), o2Far(), a2Near(), a2Far() {}
 
     TOLVA_AVX2 void storeInto(dsp::FourBandCrossoverLanes& c) const {
         c.s1 = s1;
@@ -337,17 +347,28 @@ struct Crossover8 {
         allpass23.storeInto(c.ap2, c.ap3);
     }
 
-    // Split 1 and the first half of the pipeline for the first sample of a block.
-    TOLVA_AVX2_INLINE void start(float x0, float x1) {
+    // Split 1 and the first half of the pipeline for one of the first two samples of a block.
+    TOLVA_AVX2_INLINE void prime(float x0, float x1) {
         const __m128 o1 = s1.step(_mm_setr_ps(x0, x0, x1, x1));
-        o2 = lowHalf(split23.stepSome<0xF0>(join(_mm_shuffle_ps(o1, o1, _MM_SHUFFLE(3, 3, 1, 1)), o1)));
-        a2 = lowHalf(allpass23.stepSome<0xF0>(join(_mm_shuffle_ps(o1, o1, _MM_SHUFFLE(2, 0, 2, 0)), o1)));
+        o2Near = o2Far;
+        a2Near = a2Far;
+        o2Far = lowHalf(split23.stepSome<0xF0>(join(_mm_shuffle_ps(o1, o1, _MM_SHUFFLE(3, 3, 1, 1)), o1)));
+        a2Far = lowHalf(allpass23.stepSome<0xF0>(join(_mm_shuffle_ps(o1, o1, _MM_SHUFFLE(2, 0, 2, 0)), o1)));
     }
 
-    // The bands of the sample ahead; more says whether a next sample (x0, x1) follows in the block.
+    // Primes the pipeline with the block's first samples.
+    template <int kChannels>
+    TOLVA_AVX2_INLINE void start(const float* const* inputs, int frames) {
+        for (int i = 0; i < 2 && i < frames; ++i) prime(inputs[0][i], kChannels == 2 ? inputs[1][i] : 0.0f);
+        if (frames == 1) o2Near = o2Far, a2Near = a2Far;
+    }
+
+    // The bands of the nearer sample ahead; more says whether a sample (x0, x1) two further on
+    // follows in the block.
     TOLVA_AVX2_INLINE __m256 next(bool more, float x0, float x1) {
-        const __m128 in3 = _mm_shuffle_ps(o2, o2, _MM_SHUFFLE(3, 3, 1, 1));
-        const __m128 inAllpass3 = _mm_unpacklo_ps(a2, _mm_shuffle_ps(o2, o2, _MM_SHUFFLE(2, 0, 2, 0)));
+        const __m128 in3 = _mm_shuffle_ps(o2Near, o2Near, _MM_SHUFFLE(3, 3, 1, 1));
+        const __m128 inAllpass3 =
+            _mm_unpacklo_ps(a2Near, _mm_shuffle_ps(o2Near, o2Near, _MM_SHUFFLE(2, 0, 2, 0)));
         __m256 o23, a23;
         if (more) {
             const __m128 o1 = s1.step(_mm_setr_ps(x0, x0, x1, x1));
@@ -357,8 +378,10 @@ struct Crossover8 {
             o23 = split23.stepSome<0x0F>(join(in3, in3));
             a23 = allpass23.stepSome<0x0F>(join(inAllpass3, inAllpass3));
         }
-        o2 = lowHalf(o23);
-        a2 = lowHalf(a23);
+        o2Near = o2Far;
+        a2Near = a2Far;
+        o2Far = lowHalf(o23);
+        a2Far = lowHalf(a23);
         const __m128 o3 = highHalf(o23), a3 = highHalf(a23);
         const __m128 negateOdd = _mm_setr_ps(0.0f, -0.0f, 0.0f, -0.0f);
         return join(_mm_xor_ps(_mm_movelh_ps(a3, o3), negateOdd),
@@ -371,30 +394,55 @@ struct Meters8 {
     __m256 envelope, attackCoef, releaseCoef;
 };
 
-// The meters of one sample (bands x, outputs y) and the outputs of the channels into
-// result[c][i]: y3 + ((y0 + y1) + y2) of each channel, or the soloed bands, times outGain.
+// The meters of one sample: the bands x in lanes 0-3, the outputs y in 4-7. A meter follows
+// |(channel 1 + channel 2) x share|, which equals the objects' |((0 + channel 1) + channel 2) x share|:
+// the two sums differ at most in the sign of a zero, or of a NaN that both give.
 template <int kChannels>
-TOLVA_AVX2_INLINE void meterAndMix(__m256 x, __m256 y, __m256 channelShare, Meters8& meters,
-                                   const bool solo[MultibandComp::kNumBands], bool anySolo, float outGain,
-                                   float (*result)[MultibandComp::kMaxFrames], int i) {
-    // Meter inputs: (0 + channel 1) + channel 2, of the bands in lanes 0-3 and the outputs in 4-7.
-    const __m256 first = _mm256_permute2f128_ps(x, y, 0x20);
-    __m256 sum = _mm256_add_ps(_mm256_setzero_ps(), first);
+TOLVA_AVX2_INLINE void meter8(__m256 x, __m256 y, __m256 channelShare, Meters8& meters) {
+    __m256 sum = _mm256_permute2f128_ps(x, y, 0x20);
     if constexpr (kChannels == 2) sum = _mm256_add_ps(sum, _mm256_permute2f128_ps(x, y, 0x31));
     follow8(meters.envelope, abs8(_mm256_mul_ps(sum, channelShare)), meters.attackCoef, meters.releaseCoef);
-    if (!anySolo) {
-        const __m256 sum01 = _mm256_add_ps(y, _mm256_permute_ps(y, _MM_SHUFFLE(2, 3, 0, 1)));
-        const __m256 sum012 = _mm256_add_ps(sum01, _mm256_permute_ps(y, _MM_SHUFFLE(3, 3, 3, 2)));
-        const __m256 mixed = _mm256_mul_ps(
-            _mm256_add_ps(_mm256_permute_ps(y, _MM_SHUFFLE(3, 3, 3, 3)), sum012), _mm256_set1_ps(outGain));
-        result[0][i] = _mm256_cvtss_f32(mixed);
-        if constexpr (kChannels == 2)
-            result[kChannels - 1][i] = _mm_cvtss_f32(_mm256_extractf128_ps(mixed, 1));
-    } else {
-        alignas(32) float ys[2][MultibandComp::kNumBands];
-        _mm256_store_ps(ys[0], y);
-        for (int c = 0; c < kChannels; ++c)
-            result[c][i] = MultibandComp::mixBands(ys[c], solo, anySolo) * outGain;
+}
+
+// The outputs of frames 0 to n - 1 of a chunk, whose band outputs are y (channel 1's four in lanes
+// 0-3, channel 2's in 4-7), into result[c][start + i]: y3 + ((y0 + y1) + y2) of each channel, or
+// the soloed bands, times outGain. Four frames are transposed at a time, so that each addition
+// serves four frames of both channels.
+template <int kChannels>
+TOLVA_AVX2_INLINE void mix8(const __m256* y, int n, const bool solo[MultibandComp::kNumBands], bool anySolo,
+                            float outGain, float (*result)[MultibandComp::kMaxFrames], int start) {
+    const __m256 gain = _mm256_set1_ps(outGain);
+    int i = 0;
+    if (anySolo) {
+        for (; i < n; ++i) {
+            alignas(32) float ys[2][MultibandComp::kNumBands];
+            _mm256_store_ps(ys[0], y[i]);
+            for (int c = 0; c < kChannels; ++c)
+                result[c][start + i] = MultibandComp::mixBands(ys[c], solo, anySolo) * outGain;
+        }
+        return;
+    }
+    for (; i + 4 <= n; i += 4) {
+        const __m256 ab01 = _mm256_unpacklo_ps(y[i], y[i + 1]), ab23 = _mm256_unpackhi_ps(y[i], y[i + 1]);
+        const __m256 cd01 = _mm256_unpacklo_ps(y[i + 2], y[i + 3]);
+        const __m256 cd23 = _mm256_unpackhi_ps(y[i + 2], y[i + 3]);
+        const __m256 band0 = _mm256_shuffle_ps(ab01, cd01, _MM_SHUFFLE(1, 0, 1, 0));
+        const __m256 band1 = _mm256_shuffle_ps(ab01, cd01, _MM_SHUFFLE(3, 2, 3, 2));
+        const __m256 band2 = _mm256_shuffle_ps(ab23, cd23, _MM_SHUFFLE(1, 0, 1, 0));
+        const __m256 band3 = _mm256_shuffle_ps(ab23, cd23, _MM_SHUFFLE(3, 2, 3, 2));
+        const __m256 mixed =
+            _mm256_mul_ps(_mm256_add_ps(band3, _mm256_add_ps(_mm256_add_ps(band0, band1), band2)), gain);
+        _mm_storeu_ps(result[0] + start + i, lowHalf(mixed));
+        if constexpr (kChannels == 2) _mm_storeu_ps(result[1] + start + i, highHalf(mixed));
+    }
+    for (; i < n; ++i) {
+        const __m256 v = y[i];
+        const __m256 sum01 = _mm256_add_ps(v, _mm256_permute_ps(v, _MM_SHUFFLE(2, 3, 0, 1)));
+        const __m256 sum012 = _mm256_add_ps(sum01, _mm256_permute_ps(v, _MM_SHUFFLE(3, 3, 3, 2)));
+        const __m256 mixed =
+            _mm256_mul_ps(_mm256_add_ps(_mm256_permute_ps(v, _MM_SHUFFLE(3, 3, 3, 3)), sum012), gain);
+        result[0][start + i] = _mm256_cvtss_f32(mixed);
+        if constexpr (kChannels == 2) result[1][start + i] = _mm_cvtss_f32(highHalf(mixed));
     }
 }
 
@@ -409,7 +457,7 @@ TOLVA_AVX2 void MultibandComp::processFramesAvx2(const float* const* inputs, flo
     const __m256 channelShare = _mm256_set1_ps(kChannels == 2 ? 0.5f : 1.0f);
     ensureLanes(kChannels);
     Crossover8 split(lanes.split);
-    if constexpr (!kPrecise) split.start(inputs[0][0], kChannels == 2 ? inputs[1][0] : 0.0f);
+    if constexpr (!kPrecise) split.start<kChannels>(inputs, frames);
     Compressors8 bands(lanes.bands[0], lanes.bands[1]);
     const dsp::PeakDetectorLanes& in4 = lanes.inMeters;
     const dsp::PeakDetectorLanes& out4 = lanes.outMeters;
@@ -423,7 +471,7 @@ TOLVA_AVX2 void MultibandComp::processFramesAvx2(const float* const* inputs, flo
     // chain crossover - envelope - logarithm - power - output of the one before.
     constexpr int kChunk = 32;
     alignas(32) __m256 x[kChunk], inEnvelopes[kChunk], gains[kChunk];
-    alignas(32) __m256d ampLow[kChunk], ampHigh[kChunk];
+    alignas(32) __m256 sums[kChunk], outs[kChunk];
     for (int start = 0; start < frames; start += kChunk) {
         const int n = frames - start < kChunk ? frames - start : kChunk;
         for (int i = 0; i < n; ++i) {
@@ -432,15 +480,17 @@ TOLVA_AVX2 void MultibandComp::processFramesAvx2(const float* const* inputs, flo
                 for (int c = 0; c < kChannels; ++c) splitPrecise(inputs[c][start + i], c, b[c]);
                 x[i] = _mm256_set_m128(_mm_load_ps(b[1]), _mm_load_ps(b[0]));
             } else {
-                const int ahead = start + i + 1;
+                const int ahead = start + i + 2;
                 const bool more = ahead < frames;
                 x[i] = split.next(more, more ? inputs[0][ahead] : 0.0f,
                                   kChannels == 2 && more ? inputs[1][ahead] : 0.0f);
             }
-            bands.detect<kChannels>(x[i], ampLow[i], ampHigh[i]);
+        }
+        for (int i = 0; i < n; ++i) {
+            sums[i] = bands.detect<kChannels>(x[i]);
             inEnvelopes[i] = bands.inEnvelope;
         }
-        for (int i = 0; i < n; ++i) gains[i] = bands.gain<kChannels>(ampLow[i], ampHigh[i]);
+        for (int i = 0; i < n; ++i) gains[i] = bands.gain<kChannels>(sums[i]);
         for (int i = 0; i < n; ++i) {
             __m256 autoGainExponent = _mm256_setzero_ps();
             __m256 out = bands.reduce(x[i], gains[i], inEnvelopes[i], autoGainExponent);
@@ -449,9 +499,10 @@ TOLVA_AVX2 void MultibandComp::processFramesAvx2(const float* const* inputs, flo
                 const __m128 high = autoGainFactor4(_mm256_extractf128_ps(autoGainExponent, 1));
                 out = _mm256_mul_ps(out, _mm256_set_m128(high, low));
             }
-            meterAndMix<kChannels>(x[i], out, channelShare, meters, solo, anySolo, outGain, result,
-                                   start + i);
+            meter8<kChannels>(x[i], out, channelShare, meters);
+            outs[i] = out;
         }
+        mix8<kChannels>(outs, n, solo, anySolo, outGain, result, start);
     }
     if constexpr (!kPrecise) split.storeInto(lanes.split);
     bands.storeInto(lanes.bands[0], 0);

@@ -70,7 +70,10 @@ public:
         __m128 inEnvelope, inAttackCoef, inReleaseCoef;
         __m128 outEnvelope, outAttackCoef, outReleaseCoef;
         __m128 autoGainMask;  // all bits set in the lanes with automatic gain
-        __m128d unityBelowLow, unityBelowHigh;
+        // The float detector sums (twice the amplitudes) below which the gain is 1: the smallest
+        // float at or above twice unityBelow, so that sum < unitySum exactly when the amplitude,
+        // half the sum in double, is below unityBelow.
+        __m128 unitySum;
         bool anyAutoGain;
     };
     // [audio thread] Copies the four compressors' state and settings into lanes 0 to 3.
@@ -307,8 +310,13 @@ auto TolvaCompressor<T>::loadLanes(const TolvaCompressor (&bands)[4])
     s.outReleaseCoef = _mm_load_ps(v[11]);
     s.autoGainMask = _mm_castsi128_ps(_mm_setr_epi32(bands[0].autoGain ? -1 : 0, bands[1].autoGain ? -1 : 0,
                                                      bands[2].autoGain ? -1 : 0, bands[3].autoGain ? -1 : 0));
-    s.unityBelowLow = _mm_load_pd(unity);
-    s.unityBelowHigh = _mm_load_pd(unity + 2);
+    alignas(16) float unitySum[4];
+    for (int k = 0; k < 4; ++k) {
+        const double twice = 2.0 * unity[k];
+        unitySum[k] = static_cast<float>(twice);
+        if (static_cast<double>(unitySum[k]) < twice) unitySum[k] = std::nextafter(unitySum[k], HUGE_VALF);
+    }
+    s.unitySum = _mm_load_ps(unitySum);
     s.anyAutoGain = anyAutoGain;
     return s;
 }
@@ -342,13 +350,11 @@ inline __m128 TolvaCompressor<T>::processLanes(Lanes& s, __m128 x,
     const __m128 other =
         _mm_or_ps(_mm_and_ps(partnerFinite, partnerEnvelope), _mm_andnot_ps(partnerFinite, s.envelope));
     const __m128 sum = _mm_add_ps(s.envelope, other);
-    const __m128d half = _mm_set1_pd(0.5);
-    const __m128d ampLow = _mm_mul_pd(_mm_cvtps_pd(sum), half);
-    const __m128d ampHigh = _mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(sum, sum)), half);
-    const bool unity = (_mm_movemask_pd(_mm_cmplt_pd(ampLow, s.unityBelowLow)) &
-                        _mm_movemask_pd(_mm_cmplt_pd(ampHigh, s.unityBelowHigh))) == 3;
     __m128 gain = _mm_set1_ps(1.0f);
-    if (!unity) {
+    if (_mm_movemask_ps(_mm_cmplt_ps(sum, s.unitySum)) != 15) {
+        const __m128d half = _mm_set1_pd(0.5);
+        const __m128d ampLow = _mm_mul_pd(_mm_cvtps_pd(sum), half);
+        const __m128d ampHigh = _mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(sum, sum)), half);
         const __m128 level = _mm_movelh_ps(dsp::fastdb::decibels2(ampLow), dsp::fastdb::decibels2(ampHigh));
         // reductionFor
         const __m128 zero = _mm_setzero_ps();
