@@ -6,6 +6,7 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -325,6 +326,29 @@ struct Allpass8 {
     }
 };
 
+// Split 1's inputs {channel 1, channel 1, channel 2, channel 2} of frames from to from + n - 1,
+// four frames at a time. With one channel, channel 2 is silent.
+template <int kChannels>
+TOLVA_AVX2_INLINE void feedPairs(const float* const* inputs, int from, int n, __m128* feed) {
+    const float* in0 = inputs[0] + from;
+    const float* in1 = kChannels == 2 ? inputs[1] + from : nullptr;
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const __m128 a = _mm_loadu_ps(in0 + i);
+        const __m128 b = kChannels == 2 ? _mm_loadu_ps(in1 + i) : _mm_setzero_ps();
+        const __m128 a01 = _mm_unpacklo_ps(a, a), a23 = _mm_unpackhi_ps(a, a);
+        const __m128 b01 = _mm_unpacklo_ps(b, b), b23 = _mm_unpackhi_ps(b, b);
+        feed[i] = _mm_movelh_ps(a01, b01);
+        feed[i + 1] = _mm_movehl_ps(b01, a01);
+        feed[i + 2] = _mm_movelh_ps(a23, b23);
+        feed[i + 3] = _mm_movehl_ps(b23, a23);
+    }
+    for (; i < n; ++i) {
+        const float b = kChannels == 2 ? in1[i] : 0.0f;
+        feed[i] = _mm_setr_ps(in0[i], in0[i], b, b);
+    }
+}
+
 // FourBandCrossoverLanes::step with the second and third splits (and the all-passes at F2 and F3)
 // in one 8-lane register each, two samples apart: split 2 of sample i+2 runs beside split 3 of
 // sample i. Two apart, not one, so that split 3's input comes from the step before last and the
@@ -363,21 +387,30 @@ struct Crossover8 {
         if (frames == 1) o2Near = o2Far, a2Near = a2Far;
     }
 
-    // The bands of the nearer sample ahead; more says whether a sample (x0, x1) two further on
-    // follows in the block.
-    TOLVA_AVX2_INLINE __m256 next(bool more, float x0, float x1) {
-        const __m128 in3 = _mm_shuffle_ps(o2Near, o2Near, _MM_SHUFFLE(3, 3, 1, 1));
-        const __m128 inAllpass3 =
-            _mm_unpacklo_ps(a2Near, _mm_shuffle_ps(o2Near, o2Near, _MM_SHUFFLE(2, 0, 2, 0)));
-        __m256 o23, a23;
-        if (more) {
-            const __m128 o1 = s1.step(_mm_setr_ps(x0, x0, x1, x1));
-            o23 = split23.step(join(_mm_shuffle_ps(o1, o1, _MM_SHUFFLE(3, 3, 1, 1)), in3));
-            a23 = allpass23.step(join(_mm_shuffle_ps(o1, o1, _MM_SHUFFLE(2, 0, 2, 0)), inAllpass3));
-        } else {
-            o23 = split23.stepSome<0x0F>(join(in3, in3));
-            a23 = allpass23.stepSome<0x0F>(join(inAllpass3, inAllpass3));
-        }
+    // The bands of the nearer sample ahead, split 1 taking in the sample two further on as
+    // {channel 1, channel 1, channel 2, channel 2}.
+    TOLVA_AVX2_INLINE __m256 next(__m128 feed) {
+        const __m128 o1 = s1.step(feed);
+        const __m256 o23 = split23.step(join(_mm_shuffle_ps(o1, o1, _MM_SHUFFLE(3, 3, 1, 1)), in3()));
+        const __m256 a23 =
+            allpass23.step(join(_mm_shuffle_ps(o1, o1, _MM_SHUFFLE(2, 0, 2, 0)), inAllpass3()));
+        return advance(o23, a23);
+    }
+
+    // The bands of the nearer sample ahead when no sample two further on is in the block.
+    TOLVA_AVX2_INLINE __m256 drain() {
+        const __m128 in = in3(), inAllpass = inAllpass3();
+        return advance(split23.stepSome<0x0F>(join(in, in)),
+                       allpass23.stepSome<0x0F>(join(inAllpass, inAllpass)));
+    }
+
+private:
+    TOLVA_AVX2_INLINE __m128 in3() const { return _mm_shuffle_ps(o2Near, o2Near, _MM_SHUFFLE(3, 3, 1, 1)); }
+    TOLVA_AVX2_INLINE __m128 inAllpass3() const {
+        return _mm_unpacklo_ps(a2Near, _mm_shuffle_ps(o2Near, o2Near, _MM_SHUFFLE(2, 0, 2, 0)));
+    }
+
+    TOLVA_AVX2_INLINE __m256 advance(__m256 o23, __m256 a23) {
         o2Near = o2Far;
         a2Near = a2Far;
         o2Far = lowHalf(o23);
@@ -474,17 +507,20 @@ TOLVA_AVX2 void MultibandComp::processFramesAvx2(const float* const* inputs, flo
     alignas(32) __m256 sums[kChunk], outs[kChunk];
     for (int start = 0; start < frames; start += kChunk) {
         const int n = frames - start < kChunk ? frames - start : kChunk;
-        for (int i = 0; i < n; ++i) {
-            if constexpr (kPrecise) {
+        if constexpr (kPrecise) {
+            for (int i = 0; i < n; ++i) {
                 alignas(16) float b[2][kNumBands] = {};
                 for (int c = 0; c < kChannels; ++c) splitPrecise(inputs[c][start + i], c, b[c]);
                 x[i] = _mm256_set_m128(_mm_load_ps(b[1]), _mm_load_ps(b[0]));
-            } else {
-                const int ahead = start + i + 2;
-                const bool more = ahead < frames;
-                x[i] = split.next(more, more ? inputs[0][ahead] : 0.0f,
-                                  kChannels == 2 && more ? inputs[1][ahead] : 0.0f);
             }
+        } else {
+            // Split 1 runs two samples ahead of the bands.
+            const int fed = std::clamp(frames - (start + 2), 0, n);
+            alignas(16) __m128 feed[kChunk];
+            feedPairs<kChannels>(inputs, start + 2, fed, feed);
+            int i = 0;
+            for (; i < fed; ++i) x[i] = split.next(feed[i]);
+            for (; i < n; ++i) x[i] = split.drain();
         }
         for (int i = 0; i < n; ++i) {
             sums[i] = bands.detect<kChannels>(x[i]);
