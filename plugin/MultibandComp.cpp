@@ -241,28 +241,63 @@ void MultibandComp::readTargets(float targets[kNumGlides]) const {
 }
 
 float MultibandComp::applyGlides() {
-    unloadLanes();  // the lanes hold the settings too: they are reloaded with the new ones
-    const float f1 = glides[kGlideF1].value;
-    const float f2 = glides[kGlideF1 + 1].value;
-    const float f3 = glides[kGlideF1 + 2].value;
+    // Only the settings that moved since the last call are applied; all of them after a reset or
+    // when Auto Gain was switched. While the lanes hold the live state they are kept, and only
+    // the settings that moved are brought into them.
     const bool autoGain = readBoolParamValue(kAutoGain);
+    const bool all = !settingsApplied || autoGain != appliedAutoGain;
     settingsApplied = true;
     appliedAutoGain = autoGain;
+    const auto moved = [this, all](int first, int count) {
+        bool any = all;
+        for (int i = first; i < first + count; ++i) {
+            any = any || !(glides[i].value == appliedValues[i]);
+            appliedValues[i] = glides[i].value;
+        }
+        return any;
+    };
+    bool bandsMoved = false;
     for (int k = 0; k < kNumBands; ++k) {
-        const Glide* band = glides + kGlideBand + k * kParamsPerBand;
-        const float makeup = glides[kGlideBand + k * kParamsPerBand + kGain].linearGain();
+        const int first = kGlideBand + k * kParamsPerBand;
+        if (!moved(first, kParamsPerBand)) continue;
+        bandsMoved = true;
+        const Glide* band = glides + first;
+        const float makeup = glides[first + kGain].linearGain();
         for (int c = 0; c < 2; ++c) {
             compressors[c][k].setParams(band[kAttack].value, band[kRelease].value, band[kThreshold].value,
                                         band[kRatio].value, makeup);
             compressors[c][k].setAutoGain(autoGain);
         }
     }
-    for (int c = 0; c < 2; ++c) {
-        if (precise)
-            preciseCrossovers[c].setFrequencies(f1, f2, f3);
-        else
-            crossovers[c].setFrequencies(f1, f2, f3);
+    const bool allpassesMove = moved(kGlideF1 + 1, 2);  // F2 and F3 tune all-passes, F1 only splits
+    if (moved(kGlideF1, 1) || allpassesMove) {
+        const float f1 = glides[kGlideF1].value, f2 = glides[kGlideF1 + 1].value,
+                    f3 = glides[kGlideF1 + 2].value;
+        if (precise) {
+            for (auto& crossover : preciseCrossovers) crossover.setFrequencies(f1, f2, f3);
+        } else {
+            if (allpassesMove) syncObjects();  // a moved all-pass continues from its live history
+            for (Crossover& crossover : crossovers) crossover.setFrequencies(f1, f2, f3);
+#if DSP_SSE2
+            if (lanesLoaded && allpassesMove) lanes.split = crossoverLanes(lanesChannels);
+            if (lanesLoaded && !allpassesMove) lanes.split.loadSplitCoefficients();
+#endif
+        }
     }
+#if DSP_SSE2
+    if (lanesLoaded && bandsMoved) {
+        for (int c = 0; c < 2; ++c) {
+            // The new settings with the live envelopes.
+            Compressor::Lanes fresh = Compressor::loadLanes(compressors[c]);
+            fresh.envelope = lanes.bands[c].envelope;
+            fresh.inEnvelope = lanes.bands[c].inEnvelope;
+            fresh.outEnvelope = lanes.bands[c].outEnvelope;
+            lanes.bands[c] = fresh;
+        }
+    }
+#else
+    (void)bandsMoved;
+#endif
     appliedOutputGain = glides[kGlideOutputGain].linearGain();
     return appliedOutputGain;
 }
@@ -364,7 +399,7 @@ void MultibandComp::splitPrecise(float x, int channel, float band[kNumBands]) {
 #if DSP_SSE2
 void MultibandComp::loadLanes(int channels) {
     unloadLanes();
-    lanes.split = dsp::FourBandCrossoverLanes(crossovers[0], channels == 2 ? &crossovers[1] : nullptr);
+    lanes.split = crossoverLanes(channels);
     lanes.bands[0] = Compressor::loadLanes(compressors[0]);
     lanes.bands[1] = Compressor::loadLanes(compressors[1]);
     lanes.inMeters = dsp::PeakDetectorLanes(inputMeters);

@@ -157,6 +157,7 @@ private:
     // The targets of the glides from the parameters (crossover frequencies limited).
     void readTargets(float targets[kNumGlides]) const;
     // Sets the filters and compressors to the glides' current values; returns the output gain.
+    // Only what moved since the last call is set.
     float applyGlides();
     // One block on channels (1 or 2) channels with settings that stand still.
     void processBlock(const float* const* inputs, float** outputs, int frames, const bool solo[kNumBands],
@@ -179,6 +180,11 @@ private:
         if (!lanesLoaded || lanesChannels != channels) loadLanes(channels);
     }
     void loadLanes(int channels);
+#if DSP_SSE2
+    dsp::FourBandCrossoverLanes crossoverLanes(int channels) {
+        return dsp::FourBandCrossoverLanes(crossovers[0], channels == 2 ? &crossovers[1] : nullptr);
+    }
+#endif
     void syncObjects();
     void unloadLanes();
     // This object with the filters, compressors and meters brought up to date from the lanes.
@@ -206,6 +212,7 @@ private:
     // What applyGlides last set, so that a block whose settings stand still skips it.
     bool settingsApplied = false;
     bool appliedAutoGain = false;
+    float appliedValues[kNumGlides] = {};  // the glide values last applied
     float appliedOutputGain = 1;
     Compressor compressors[2][kNumBands];  // [channel][band]
     Meter inputMeters[kNumBands];

@@ -70,9 +70,6 @@ public:
         __m128 inEnvelope, inAttackCoef, inReleaseCoef;
         __m128 outEnvelope, outAttackCoef, outReleaseCoef;
         __m128 autoGainMask;  // all bits set in the lanes with automatic gain
-        // The float detector sums (twice the amplitudes) below which the gain is 1: the smallest
-        // float at or above twice unityBelow, so that sum < unitySum exactly when the amplitude,
-        // half the sum in double, is below unityBelow.
         __m128 unitySum;
         bool anyAutoGain;
     };
@@ -167,9 +164,11 @@ private:
     bool autoGain = false;
     // 1 - 1/ratio, rounded to T.
     T slope = std::numeric_limits<T>::quiet_NaN();
-    // Detector amplitudes below this give a level below the threshold and so a gain of exactly 1
-    // (+infinity when the gain is 1 whatever the level, ratio <= 1).
-    double unityBelow = 0;
+    // Linked detector sums (twice the detector amplitude, in float) below this give a level below
+    // the threshold and so a gain of exactly 1 (+infinity when the gain is 1 whatever the level,
+    // ratio <= 1). It is the smallest float at or above twice the amplitude bound, so that
+    // sum < unitySum exactly when the amplitude, half the sum in double, is below the bound.
+    float unitySum = 0;
     // The times the two coefficients were computed from.
     T attackTimeMs = std::numeric_limits<T>::quiet_NaN();
     T releaseTimeMs = std::numeric_limits<T>::quiet_NaN();
@@ -236,9 +235,11 @@ void TolvaCompressor<T>::updateDerived() {
     if (slope > 0) {
         // A level strictly below the threshold rounds to at most the threshold; the margin covers
         // the rounding of the power itself many times over.
-        unityBelow = std::pow(10.0, static_cast<double>(threshold) / 20.0) * (1.0 - 1e-9);
+        const double twiceBound = 2.0 * std::pow(10.0, static_cast<double>(threshold) / 20.0) * (1.0 - 1e-9);
+        unitySum = static_cast<float>(twiceBound);
+        if (static_cast<double>(unitySum) < twiceBound) unitySum = std::nextafter(unitySum, HUGE_VALF);
     } else {
-        unityBelow = std::numeric_limits<double>::infinity();
+        unitySum = HUGE_VALF;
     }
 }
 
@@ -275,48 +276,29 @@ T TolvaCompressor<T>::process(T x) {
 template <typename T>
 auto TolvaCompressor<T>::loadLanes(const TolvaCompressor (&bands)[4])
     -> Lanes requires std::is_same_v<T, float> {
-    alignas(16) float v[12][4];
-    alignas(16) double unity[4];
-    bool anyAutoGain = false;
-    for (int k = 0; k < 4; ++k) {
-        const TolvaCompressor& c = bands[k];
-        v[0][k] = c.envelope;
-        v[1][k] = c.attackCoef;
-        v[2][k] = c.releaseCoef;
-        v[3][k] = c.threshold;
-        v[4][k] = c.slope;
-        v[5][k] = c.makeupGain;
-        v[6][k] = c.inputLevel->getEnvelope();
-        v[7][k] = c.inputLevel->getAttackCoef();
-        v[8][k] = c.inputLevel->getReleaseCoef();
-        v[9][k] = c.outputLevel->getEnvelope();
-        v[10][k] = c.outputLevel->getAttackCoef();
-        v[11][k] = c.outputLevel->getReleaseCoef();
-        unity[k] = c.unityBelow;
-        anyAutoGain = anyAutoGain || c.autoGain;
-    }
+    const TolvaCompressor* c = bands;
+    // Each register is built from the four values (storing lane by lane and loading the whole
+    // would stall the load on every field).
+    const auto gather = [c](auto value) {
+        return _mm_setr_ps(value(c[0]), value(c[1]), value(c[2]), value(c[3]));
+    };
     Lanes s;
-    s.envelope = _mm_load_ps(v[0]);
-    s.attackCoef = _mm_load_ps(v[1]);
-    s.releaseCoef = _mm_load_ps(v[2]);
-    s.threshold = _mm_load_ps(v[3]);
-    s.slope = _mm_load_ps(v[4]);
-    s.makeupGain = _mm_load_ps(v[5]);
-    s.inEnvelope = _mm_load_ps(v[6]);
-    s.inAttackCoef = _mm_load_ps(v[7]);
-    s.inReleaseCoef = _mm_load_ps(v[8]);
-    s.outEnvelope = _mm_load_ps(v[9]);
-    s.outAttackCoef = _mm_load_ps(v[10]);
-    s.outReleaseCoef = _mm_load_ps(v[11]);
-    s.autoGainMask = _mm_castsi128_ps(_mm_setr_epi32(bands[0].autoGain ? -1 : 0, bands[1].autoGain ? -1 : 0,
-                                                     bands[2].autoGain ? -1 : 0, bands[3].autoGain ? -1 : 0));
-    alignas(16) float unitySum[4];
-    for (int k = 0; k < 4; ++k) {
-        const double twice = 2.0 * unity[k];
-        unitySum[k] = static_cast<float>(twice);
-        if (static_cast<double>(unitySum[k]) < twice) unitySum[k] = std::nextafter(unitySum[k], HUGE_VALF);
-    }
-    s.unitySum = _mm_load_ps(unitySum);
+    s.envelope = gather([](const TolvaCompressor& b) { return b.envelope; });
+    s.attackCoef = gather([](const TolvaCompressor& b) { return b.attackCoef; });
+    s.releaseCoef = gather([](const TolvaCompressor& b) { return b.releaseCoef; });
+    s.threshold = gather([](const TolvaCompressor& b) { return b.threshold; });
+    s.slope = gather([](const TolvaCompressor& b) { return b.slope; });
+    s.makeupGain = gather([](const TolvaCompressor& b) { return b.makeupGain; });
+    s.inEnvelope = gather([](const TolvaCompressor& b) { return b.inputLevel->getEnvelope(); });
+    s.inAttackCoef = gather([](const TolvaCompressor& b) { return b.inputLevel->getAttackCoef(); });
+    s.inReleaseCoef = gather([](const TolvaCompressor& b) { return b.inputLevel->getReleaseCoef(); });
+    s.outEnvelope = gather([](const TolvaCompressor& b) { return b.outputLevel->getEnvelope(); });
+    s.outAttackCoef = gather([](const TolvaCompressor& b) { return b.outputLevel->getAttackCoef(); });
+    s.outReleaseCoef = gather([](const TolvaCompressor& b) { return b.outputLevel->getReleaseCoef(); });
+    s.autoGainMask = _mm_castsi128_ps(_mm_setr_epi32(c[0].autoGain ? -1 : 0, c[1].autoGain ? -1 : 0,
+                                                     c[2].autoGain ? -1 : 0, c[3].autoGain ? -1 : 0));
+    s.unitySum = gather([](const TolvaCompressor& b) { return b.unitySum; });
+    const bool anyAutoGain = c[0].autoGain || c[1].autoGain || c[2].autoGain || c[3].autoGain;
     s.anyAutoGain = anyAutoGain;
     return s;
 }

@@ -17,15 +17,18 @@ struct AllpassLanes {
     AllpassLanes() = default;
     // [audio thread] Copies the coefficients and state of sections[0..3] into the lanes.
     explicit AllpassLanes(const Allpass<float>* const sections[4]) {
-        alignas(16) float v[12][4];
-        for (int k = 0; k < 4; ++k) {
-            Allpass<float>::Snapshot s{};
-            if (sections[k]) s = sections[k]->snapshot();
-            const float values[12] = {s.a1, s.a2, s.b0, s.b1, s.b2, s.w, s.s1, s.s2, s.y, s.x1, s.x2, s.y2};
-            for (int j = 0; j < 12; ++j) v[j][k] = values[j];
-        }
-        __m128* const fields[12] = {&a1, &a2, &b0, &b1, &b2, &w, &s1, &s2, &y, &x1, &x2, &y2};
-        for (int j = 0; j < 12; ++j) *fields[j] = _mm_load_ps(v[j]);
+        using Snapshot = Allpass<float>::Snapshot;
+        Snapshot s[4] = {};
+        for (int k = 0; k < 4; ++k)
+            if (sections[k]) s[k] = sections[k]->snapshot();
+        // Built from the four values, as BiQuadLanes does.
+        const auto gather = [&s](float Snapshot::*f) {
+            return _mm_setr_ps(s[0].*f, s[1].*f, s[2].*f, s[3].*f);
+        };
+        a1 = gather(&Snapshot::a1), a2 = gather(&Snapshot::a2), b0 = gather(&Snapshot::b0);
+        b1 = gather(&Snapshot::b1), b2 = gather(&Snapshot::b2), w = gather(&Snapshot::w);
+        s1 = gather(&Snapshot::s1), s2 = gather(&Snapshot::s2), y = gather(&Snapshot::y);
+        x1 = gather(&Snapshot::x1), x2 = gather(&Snapshot::x2), y2 = gather(&Snapshot::y2);
     }
 
     // [audio thread] Puts the state back into the sections the lanes were loaded from.

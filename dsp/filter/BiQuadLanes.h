@@ -16,17 +16,11 @@ struct BiQuadLanes {
 
     BiQuadLanes() = default;
     // [audio thread] Copies the coefficients and state of sections[0..3] into the lanes.
-    explicit BiQuadLanes(const BiQuad<float>* const sections[4]) {
-        alignas(16) float v[11][4];
-        for (int k = 0; k < 4; ++k) {
-            BiQuad<float>::Snapshot s{};
-            if (sections[k]) s = sections[k]->snapshot();  // else all zero, c0 included
-            const float values[11] = {s.a0, s.a1, s.a2, s.b1, s.b2, s.c0, s.d0, s.x1, s.x2, s.y1, s.y2};
-            for (int j = 0; j < 11; ++j) v[j][k] = values[j];
-        }
-        __m128* const fields[11] = {&a0, &a1, &a2, &b1, &b2, &c0, &d0, &x1, &x2, &y1, &y2};
-        for (int j = 0; j < 11; ++j) *fields[j] = _mm_load_ps(v[j]);
-    }
+    explicit BiQuadLanes(const BiQuad<float>* const sections[4]) { load(sections, true); }
+
+    // [audio thread] Copies the sections' coefficients into the lanes, keeping the lanes' state
+    // (for sections whose frequency moved while the lanes ran).
+    void loadCoefficients(const BiQuad<float>* const sections[4]) { load(sections, false); }
 
     // [audio thread] Puts the state back into the sections the lanes were loaded from.
     void store(BiQuad<float>* const sections[4]) const {
@@ -58,6 +52,25 @@ struct BiQuadLanes {
         y2 = y1;
         y1 = out;
         return out;
+    }
+
+private:
+    void load(const BiQuad<float>* const sections[4], bool withState) {
+        using Snapshot = BiQuad<float>::Snapshot;
+        Snapshot s[4] = {};  // a lane without a section stays all zero, c0 included
+        for (int k = 0; k < 4; ++k)
+            if (sections[k]) s[k] = sections[k]->snapshot();
+        // Each register is built from the four values (storing lane by lane and loading the whole
+        // would stall the load on every field).
+        const auto gather = [&s](float Snapshot::*f) {
+            return _mm_setr_ps(s[0].*f, s[1].*f, s[2].*f, s[3].*f);
+        };
+        a0 = gather(&Snapshot::a0), a1 = gather(&Snapshot::a1), a2 = gather(&Snapshot::a2);
+        b1 = gather(&Snapshot::b1), b2 = gather(&Snapshot::b2), c0 = gather(&Snapshot::c0);
+        d0 = gather(&Snapshot::d0);
+        if (!withState) return;
+        x1 = gather(&Snapshot::x1), x2 = gather(&Snapshot::x2);
+        y1 = gather(&Snapshot::y1), y2 = gather(&Snapshot::y2);
     }
 };
 

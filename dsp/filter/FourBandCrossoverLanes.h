@@ -55,6 +55,14 @@ struct FourBandCrossoverLanes {
                           _mm_add_ps(ap2.finiteProbe(), ap3.finiteProbe()));
     }
 
+    // [audio thread] Copies the three splits' coefficients from the crossovers, keeping the lanes'
+    // state: for split frequencies that moved while the lanes ran, when no all-pass moved.
+    void loadSplitCoefficients() {
+        s1.loadCoefficients(split1);
+        s2.loadCoefficients(split2);
+        s3.loadCoefficients(split3);
+    }
+
     // [audio thread] Puts the state back into the crossovers.
     void store() const {
         s1.store(split1);

@@ -55,6 +55,7 @@ void applyStep(MultibandComp& plug, int k) {
     }
     set(MultibandComp::kAttack, 1.0 + 30.0 * (k % 3));
     set(MultibandComp::kF1, 100.0 + 150.0 * (k % 4));
+    if (k % 4 == 2) set(MultibandComp::kF3, 5000.0 + 1500.0 * (k % 3));
     set(MultibandComp::kOutputGain, -3.0 + 2.0 * (k % 4));
     plug.param(MultibandComp::kAutoGain)->setFromHost(k % 3 == 1 ? 1.0 : 0.0);
     plug.param(MultibandComp::kSoloHighMid)->setFromHost(k == 5 ? 1.0 : 0.0);
@@ -65,7 +66,9 @@ struct Rendered {
     std::vector<float> state;  // meters, then every compressor's envelope and followers
 };
 
-Rendered render(Path path, double rate, const Channels& in, int block) {
+// With reload, the plug-in drops its lane state before every block (setVectorPath does), so that
+// each block starts from state and settings gathered afresh from the filters and compressors.
+Rendered render(Path path, double rate, const Channels& in, int block, bool reload = false) {
     MultibandComp* plug = plugkit::client::Client::create<MultibandComp>();
     plug->setVectorPath(path);
     const int channels = static_cast<int>(in.size());
@@ -83,6 +86,7 @@ Rendered render(Path path, double rate, const Channels& in, int block) {
             ins[c] = const_cast<float*>(in[c].data()) + start;
             outs[c] = run.out[c].data() + start;
         }
+        if (reload) plug->setVectorPath(path);
         plug->processAudioFromHost(ins, outs, block, plugkit::client::TimeInfo{});
         if (start % kChangeEvery == kChangeEvery / 2) {
             EXPECT_EQ(plug->bandCompressor(3, 1).isAutoGainEnabled(),
@@ -163,6 +167,21 @@ TEST(MultibandCompVectorPaths, SmallHostBlocksGiveTheResultsOfLargeOnes) {
                 for (const int block : {1, 4, 16}) expectSame(render(path, rate, in, block), large, what);
             }
         }
+}
+
+// Settings that glide are brought into the live lanes as they move; with 4-frame blocks every glide
+// step falls in a block that reloads everything, which must give the same.
+TEST(MultibandCompVectorPaths, SettingsMovedIntoLiveLanesMatchAFreshLoad) {
+    const bool avx2 = hasAvx2();
+    for (const int channels : {1, 2}) {
+        const Channels in = makeInput(channels, false);
+        for (const Path path : {Path::kSse2, Path::kAvx2}) {
+            if (path == Path::kAvx2 && !avx2) continue;
+            const std::string what =
+                std::to_string(channels) + " ch, " + (path == Path::kAvx2 ? "avx2" : "sse2");
+            expectSame(render(path, kRates[0], in, 4), render(path, kRates[0], in, 4, true), what);
+        }
+    }
 }
 
 }  // namespace
