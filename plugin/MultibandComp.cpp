@@ -312,25 +312,31 @@ void MultibandComp::updateAudioModulesWithParamValues() {
 }
 
 void MultibandComp::processAudio(const float* const* inputs, float** outputs, int frames, TimeInfo) {
-    bool solo[kNumBands];
-    for (int k = 0; k < kNumBands; ++k) solo[k] = readBoolParamValue(kSoloLow + k);
-    // Settings glide to new values; right after a reset they are taken at once, and settings that
-    // stand still take the direct path below, exactly as without glides.
-    float targets[kNumGlides];
-    readTargets(targets);
+    // The parameters are read only when a value was stored since the last block, or after a reset.
+    const std::uint32_t stores = parameterStores();
+    const bool reread = !glidesSettled || stores != parameterStoresSeen;
+    parameterStoresSeen = stores;
     bool targetsMoved = !glidesSettled;
-    for (int i = 0; i < kNumGlides; ++i) targetsMoved = targetsMoved || !(targets[i] == glides[i].target);
+    bool moving = glidesMoving;
     const bool wasMoving = glidesMoving;
-    bool moving = wasMoving;
-    bool changed = targetsMoved || !settingsApplied || readBoolParamValue(kAutoGain) != appliedAutoGain;
-    if (targetsMoved) {
-        moving = false;
-        for (int i = 0; i < kNumGlides; ++i) {
-            if (!glidesSettled || !(targets[i] == glides[i].target))
-                glides[i].moveTo(targets[i], glidesSettled ? glideSteps : 0);
-            moving = moving || glides[i].remaining > 0;
+    if (reread) {
+        for (int k = 0; k < kNumBands; ++k) soloSetting[k] = readBoolParamValue(kSoloLow + k);
+        autoGainSetting = readBoolParamValue(kAutoGain);
+        // Settings glide to new values; right after a reset they are taken at once, and settings
+        // that stand still take the direct path below, exactly as without glides.
+        float targets[kNumGlides];
+        readTargets(targets);
+        for (int i = 0; i < kNumGlides; ++i) targetsMoved = targetsMoved || !(targets[i] == glides[i].target);
+        if (targetsMoved) {
+            moving = false;
+            for (int i = 0; i < kNumGlides; ++i) {
+                if (!glidesSettled || !(targets[i] == glides[i].target))
+                    glides[i].moveTo(targets[i], glidesSettled ? glideSteps : 0);
+                moving = moving || glides[i].remaining > 0;
+            }
         }
     }
+    const bool changed = targetsMoved || !settingsApplied || autoGainSetting != appliedAutoGain;
     glidesSettled = true;
     glidesMoving = moving;
     if (!wasMoving) glideFramesLeft = 0;  // a glide from rest takes its first step at once
@@ -341,9 +347,10 @@ void MultibandComp::processAudio(const float* const* inputs, float** outputs, in
     if (frames > 0) {
         // Settings that stand still were set by an earlier block: applying them again changes nothing.
         if (moving)
-            processGliding(inputs, outputs, frames, solo, nch);
+            processGliding(inputs, outputs, frames, soloSetting, nch);
         else
-            processBlock(inputs, outputs, frames, solo, changed ? applyGlides() : appliedOutputGain, nch);
+            processBlock(inputs, outputs, frames, soloSetting, changed ? applyGlides() : appliedOutputGain,
+                         nch);
         for (int c = nch; c < numOutputChannels; ++c) std::memset(outputs[c], 0, sizeof(float) * frames);
         recoverNonFiniteState();
     } else {

@@ -226,6 +226,10 @@ private:
     int glideFramesLeft = 0;     // frames until the glides' next step
     bool glidesSettled = false;  // false after reset: the next block jumps to its settings
     bool glidesMoving = false;   // some glide has steps left
+    // The switches as last read, and the client's store count then.
+    bool soloSetting[kNumBands] = {};
+    bool autoGainSetting = false;
+    std::uint32_t parameterStoresSeen = 0;
     std::atomic<IBandLevelSink*> levelSink{nullptr};
 };
 

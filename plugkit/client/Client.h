@@ -114,6 +114,15 @@ public:
         return static_cast<const BoolParameter*>(param(index))->valueAtomic();
     }
 
+    // [audio thread] How many times a parameter value has been stored (wrapping). A plug-in that
+    // finds it unchanged since its last block can skip reading its parameters: every store counts
+    // after the value is in place, so a changed count makes the new values visible.
+    std::uint32_t parameterStores() const noexcept {
+        return parameterStores_.load(std::memory_order_acquire);
+    }
+    // [any thread] Counts one store; parameters call it after each.
+    void noteParameterStored() noexcept { parameterStores_.fetch_add(1, std::memory_order_release); }
+
     // --- Bypass ----------------------------------------------------------------------------------
 
     // Length of the crossfade between the processed signal and the input when the bypass changes.
@@ -178,6 +187,7 @@ private:
     int heapCount_ = 0;
     MidiMessage heap_[kMidiQueueCapacity + 1];  // 1-based binary min-heap on offset
     std::atomic<bool> bypassRequested_{false};
+    std::atomic<std::uint32_t> parameterStores_{0};
     bool audioSinceReset_ = false;
     float bypassMix_ = 0;   // 0: processed output, 1: input
     float bypassStep_ = 1;  // change of bypassMix_ per frame while fading

@@ -83,11 +83,13 @@ void FloatParameter::setNormalized(double normalized) {
     if (std::isnan(v)) return;
     ScopedLock lock(valueLock_);
     value_.store(clampTo(v, min_, max_), std::memory_order_relaxed);
+    valueStored();
 }
 
 void FloatParameter::storePlainFromAudio(double plain) noexcept {
     if (std::isnan(plain)) return;
     value_.store(clampTo(plain, min_, max_), std::memory_order_relaxed);
+    valueStored();
 }
 
 void FloatParameter::toStringN(char* buffer, int size) {
@@ -102,6 +104,7 @@ void FloatParameter::setFromGUI(double value) {
     {
         ScopedLock lock(valueLock_);
         value_.store(clampTo(value, min_, max_), std::memory_order_relaxed);
+        valueStored();
         normalized = getNormalized();
     }
     reportEditorChange(normalized);

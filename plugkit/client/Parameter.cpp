@@ -104,6 +104,10 @@ void Parameter::notifyListeners() {
 
 void Parameter::checkBeingEdited() {}
 
+void Parameter::valueStored() noexcept {
+    if (client_) client_->noteParameterStored();
+}
+
 void Parameter::setClient(Client* client, int index) {
     client_ = client;
     index_ = index;
@@ -143,12 +147,14 @@ bool BoolParameter::normalizedValueFromString(const char* text, double& normaliz
 void BoolParameter::storePlainFromAudio(double plain) noexcept {
     if (std::isnan(plain)) return;
     value_.store(plain >= 0.5, std::memory_order_relaxed);
+    valueStored();
 }
 
 void BoolParameter::setNormalized(double normalized) {
     if (std::isnan(normalized)) return;
     ScopedLock lock(valueLock_);
     value_.store(normalized >= 0.5, std::memory_order_relaxed);
+    valueStored();
 }
 
 void BoolParameter::toStringN(char* buffer, int size) {
@@ -161,6 +167,7 @@ void BoolParameter::setFromGUI(bool value) {
     {
         ScopedLock lock(valueLock_);
         value_.store(value, std::memory_order_relaxed);
+        valueStored();
         normalized = getNormalized();
     }
     reportEditorChange(normalized);
@@ -219,6 +226,7 @@ bool IntegerParameter::normalizedValueFromString(const char* text, double& norma
 void IntegerParameter::storePlainFromAudio(double plain) noexcept {
     if (std::isnan(plain)) return;
     value_.store(detail::roundHalfAwayClamped(plain, min_, max_), std::memory_order_relaxed);
+    valueStored();
 }
 
 void IntegerParameter::setNormalized(double normalized) {
@@ -226,6 +234,7 @@ void IntegerParameter::setNormalized(double normalized) {
     const int v = fromNormalized(detail::clamp01(normalized));
     ScopedLock lock(valueLock_);
     value_.store(v, std::memory_order_relaxed);
+    valueStored();
 }
 
 void IntegerParameter::toStringN(char* buffer, int size) {
@@ -241,6 +250,7 @@ void IntegerParameter::storeFromEditor(int value) {
     {
         ScopedLock lock(valueLock_);
         value_.store(value, std::memory_order_relaxed);
+        valueStored();
         normalized = getNormalized();
     }
     reportEditorChange(normalized);

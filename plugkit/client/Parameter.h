@@ -90,6 +90,8 @@ protected:
     // Editor path after the value has been stored and the lock released: tells the host the
     // new normalized value, then the listeners.
     void reportEditorChange(double normalized);
+    // [any thread] After every store of the value: counts it in the client's parameterStores.
+    void valueStored() noexcept;
 
     core::RecursiveMutex valueLock_;
 

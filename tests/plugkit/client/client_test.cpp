@@ -175,6 +175,33 @@ TEST(ClientSetup, LayoutsInfoAndDefaults) {
     core::destroyFree(e);
 }
 
+// A plug-in may skip reading its parameters while the store count stands still, so every way a
+// value can be stored must count.
+TEST(ClientSetup, EveryValueStoreIsCounted) {
+    PluginHolder h(256);
+    Client* c = h.plugin;
+    const auto counts = [c](auto&& store) {
+        const std::uint32_t before = c->parameterStores();
+        store();
+        return c->parameterStores() != before;
+    };
+    auto* gain = static_cast<FloatParameter*>(c->param(testing::kGain));
+    auto* steps = static_cast<IntegerParameter*>(c->param(testing::kSteps));
+    auto* bypass = static_cast<BoolParameter*>(c->param(testing::kBypass));
+    EXPECT_TRUE(counts([&] { c->setParameterFromHost(testing::kMix, 0.25f); }));
+    for (Parameter* p :
+         {static_cast<Parameter*>(gain), static_cast<Parameter*>(steps), static_cast<Parameter*>(bypass)}) {
+        EXPECT_TRUE(counts([&] { p->setFromHost(0.8); })) << p->name();
+        EXPECT_TRUE(counts([&] { p->setNormalized(0.1); })) << p->name();
+        EXPECT_TRUE(counts([&] { p->storePlainFromAudio(1.0); })) << p->name();
+    }
+    EXPECT_TRUE(counts([&] { gain->setFromGUI(-12.0); }));
+    EXPECT_TRUE(counts([&] { steps->setFromGUI(4); }));
+    EXPECT_TRUE(counts([&] { bypass->setFromGUI(true); }));
+    const ChunkBytes chunk = c->presetBank()->getStateChunkFromPreset(1);
+    EXPECT_TRUE(counts([&] { c->presetBank()->loadStateChunk(chunk.data(), chunk.size()); }));
+}
+
 TEST(ClientSetup, DefaultPresetHoldsEveryDefault) {
     PluginHolder h(256);
     Preset* p = h.plugin->makeDefaultPreset();
