@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dsp/filter/Allpass.h"
+#include "dsp/filter/SectionSnapshots.h"
 #include "dsp/util/Simd.h"
 
 #if DSP_SSE2
@@ -18,13 +19,7 @@ struct AllpassLanes {
     // [audio thread] Copies the coefficients and state of sections[0..3] into the lanes.
     explicit AllpassLanes(const Allpass<float>* const sections[4]) {
         using Snapshot = Allpass<float>::Snapshot;
-        Snapshot s[4] = {};
-        for (int k = 0; k < 4; ++k)
-            if (sections[k]) s[k] = sections[k]->snapshot();
-        // Built from the four values, as BiQuadLanes does.
-        const auto gather = [&s](float Snapshot::*f) {
-            return _mm_setr_ps(s[0].*f, s[1].*f, s[2].*f, s[3].*f);
-        };
+        const SectionSnapshots<Allpass<float>> gather(sections);
         a1 = gather(&Snapshot::a1), a2 = gather(&Snapshot::a2), b0 = gather(&Snapshot::b0);
         b1 = gather(&Snapshot::b1), b2 = gather(&Snapshot::b2), w = gather(&Snapshot::w);
         s1 = gather(&Snapshot::s1), s2 = gather(&Snapshot::s2), y = gather(&Snapshot::y);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dsp/filter/BiQuad.h"
+#include "dsp/filter/SectionSnapshots.h"
 #include "dsp/util/Simd.h"
 
 #if DSP_SSE2
@@ -57,14 +58,8 @@ struct BiQuadLanes {
 private:
     void load(const BiQuad<float>* const sections[4], bool withState) {
         using Snapshot = BiQuad<float>::Snapshot;
-        Snapshot s[4] = {};  // a lane without a section stays all zero, c0 included
-        for (int k = 0; k < 4; ++k)
-            if (sections[k]) s[k] = sections[k]->snapshot();
-        // Each register is built from the four values (storing lane by lane and loading the whole
-        // would stall the load on every field).
-        const auto gather = [&s](float Snapshot::*f) {
-            return _mm_setr_ps(s[0].*f, s[1].*f, s[2].*f, s[3].*f);
-        };
+        // A missing section's lane is zero, c0 included.
+        const SectionSnapshots<BiQuad<float>> gather(sections);
         a0 = gather(&Snapshot::a0), a1 = gather(&Snapshot::a1), a2 = gather(&Snapshot::a2);
         b1 = gather(&Snapshot::b1), b2 = gather(&Snapshot::b2), c0 = gather(&Snapshot::c0);
         d0 = gather(&Snapshot::d0);
