@@ -298,8 +298,7 @@ auto TolvaCompressor<T>::loadLanes(const TolvaCompressor (&bands)[4])
     s.autoGainMask = _mm_castsi128_ps(_mm_setr_epi32(c[0].autoGain ? -1 : 0, c[1].autoGain ? -1 : 0,
                                                      c[2].autoGain ? -1 : 0, c[3].autoGain ? -1 : 0));
     s.unitySum = gather([](const TolvaCompressor& b) { return b.unitySum; });
-    const bool anyAutoGain = c[0].autoGain || c[1].autoGain || c[2].autoGain || c[3].autoGain;
-    s.anyAutoGain = anyAutoGain;
+    s.anyAutoGain = c[0].autoGain || c[1].autoGain || c[2].autoGain || c[3].autoGain;
     return s;
 }
 
@@ -332,7 +331,7 @@ inline __m128 TolvaCompressor<T>::processLanes(Lanes& s, __m128 x,
     const __m128 other =
         _mm_or_ps(_mm_and_ps(partnerFinite, partnerEnvelope), _mm_andnot_ps(partnerFinite, s.envelope));
     const __m128 sum = _mm_add_ps(s.envelope, other);
-    __m128 gain = _mm_set1_ps(1.0f);
+    __m128 gain = _mm_set1_ps(1.0f);  // while every sum is below its unity sum
     if (_mm_movemask_ps(_mm_cmplt_ps(sum, s.unitySum)) != 15) {
         const __m128d half = _mm_set1_pd(0.5);
         const __m128d ampLow = _mm_mul_pd(_mm_cvtps_pd(sum), half);
