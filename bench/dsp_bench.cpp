@@ -14,6 +14,7 @@
 #include "plugin/MultibandComp.h"
 #include "plugkit/core/AlignedAlloc.h"
 #include "plugkit/core/FPControl.h"
+#include "plugkit/core/HostCallGuard.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ void runPlugin(benchmark::State& state, bool autoGain, Signal kind, Path path, i
             plug->param(MultibandComp::kOutputGain)->setFromHost(0.5 + 0.1 * ((block % 20) / 10.0));
             plug->param(MultibandComp::kF1)->setFromHost(0.2 + 0.2 * ((block % 8) / 7.0));
         }
-        plugkit::core::FPStateGuard callbackGuard;  // as the render callback does
+        plugkit::core::HostCallGuard callbackGuard;  // as the render callback does
         float* ins[2] = {in[0].data() + pos, in[1].data() + pos};
         float* outs[2] = {out[0].data(), out[1].data()};
         plug->processAudioFromHost(ins, outs, hostBlock, plugkit::client::TimeInfo{});
