@@ -64,6 +64,7 @@ public:
 
 private:
     void* file_ = nullptr;  // SNDFILE*
+    int fd_ = -1;           // its descriptor, owned by file_
     int channels_ = 0;
     std::string path_;
     std::string tempPath_;
