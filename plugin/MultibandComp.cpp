@@ -240,6 +240,15 @@ void MultibandComp::readTargets(float targets[kNumGlides]) const {
     targets[kGlideOutputGain] = readFloatParamValue(kOutputGain);
 }
 
+bool MultibandComp::takeMoved(int first, int count, bool all) {
+    bool any = all;
+    for (int i = first; i < first + count; ++i) {
+        any = any || !(glides[i].value == appliedValues[i]);
+        appliedValues[i] = glides[i].value;
+    }
+    return any;
+}
+
 float MultibandComp::applyGlides() {
     // Only the settings that moved since the last call are applied; all of them after a reset or
     // when Auto Gain was switched. While the lanes hold the live state they are kept, and only
@@ -248,18 +257,10 @@ float MultibandComp::applyGlides() {
     const bool all = !settingsApplied || autoGain != appliedAutoGain;
     settingsApplied = true;
     appliedAutoGain = autoGain;
-    const auto moved = [this, all](int first, int count) {
-        bool any = all;
-        for (int i = first; i < first + count; ++i) {
-            any = any || !(glides[i].value == appliedValues[i]);
-            appliedValues[i] = glides[i].value;
-        }
-        return any;
-    };
-    bool bandsMoved = false;
+    [[maybe_unused]] bool bandsMoved = false;  // read only where the lanes exist
     for (int k = 0; k < kNumBands; ++k) {
         const int first = kGlideBand + k * kParamsPerBand;
-        if (!moved(first, kParamsPerBand)) continue;
+        if (!takeMoved(first, kParamsPerBand, all)) continue;
         bandsMoved = true;
         const Glide* band = glides + first;
         const float makeup = glides[first + kGain].linearGain();
@@ -269,21 +270,8 @@ float MultibandComp::applyGlides() {
             compressors[c][k].setAutoGain(autoGain);
         }
     }
-    const bool allpassesMove = moved(kGlideF1 + 1, 2);  // F2 and F3 tune all-passes, F1 only splits
-    if (moved(kGlideF1, 1) || allpassesMove) {
-        const float f1 = glides[kGlideF1].value, f2 = glides[kGlideF1 + 1].value,
-                    f3 = glides[kGlideF1 + 2].value;
-        if (precise) {
-            for (auto& crossover : preciseCrossovers) crossover.setFrequencies(f1, f2, f3);
-        } else {
-            if (allpassesMove) syncObjects();  // a moved all-pass continues from its live history
-            for (Crossover& crossover : crossovers) crossover.setFrequencies(f1, f2, f3);
-#if DSP_SSE2
-            if (lanesLoaded && allpassesMove) lanes.split = crossoverLanes(lanesChannels);
-            if (lanesLoaded && !allpassesMove) lanes.split.loadSplitCoefficients();
-#endif
-        }
-    }
+    const bool allpassesMove = takeMoved(kGlideF1 + 1, 2, all);  // F2 and F3 tune all-passes
+    if (takeMoved(kGlideF1, 1, all) || allpassesMove) applyCrossoverGlides(allpassesMove);
 #if DSP_SSE2
     if (lanesLoaded && bandsMoved) {
         for (int c = 0; c < 2; ++c) {
@@ -295,11 +283,24 @@ float MultibandComp::applyGlides() {
             lanes.bands[c] = fresh;
         }
     }
-#else
-    (void)bandsMoved;
 #endif
     appliedOutputGain = glides[kGlideOutputGain].linearGain();
     return appliedOutputGain;
+}
+
+void MultibandComp::applyCrossoverGlides(bool allpassesMove) {
+    const float f1 = glides[kGlideF1].value, f2 = glides[kGlideF1 + 1].value, f3 = glides[kGlideF1 + 2].value;
+    if (precise) {
+        for (auto& crossover : preciseCrossovers) crossover.setFrequencies(f1, f2, f3);
+        return;
+    }
+    if (allpassesMove) syncObjects();  // a moved all-pass continues from its live history
+    for (Crossover& crossover : crossovers) crossover.setFrequencies(f1, f2, f3);
+#if DSP_SSE2
+    // F1 only retunes splits, whose state the new coefficients continue as it is.
+    if (lanesLoaded && allpassesMove) lanes.split = crossoverLanes(lanesChannels);
+    if (lanesLoaded && !allpassesMove) lanes.split.loadSplitCoefficients();
+#endif
 }
 
 void MultibandComp::updateAudioModulesWithParamValues() {

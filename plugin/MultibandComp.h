@@ -159,6 +159,12 @@ private:
     // Sets the filters and compressors to the glides' current values; returns the output gain.
     // Only what moved since the last call is set.
     float applyGlides();
+    // Whether glides first..first+count-1 moved since they were last applied (all: as if they
+    // had); records their values as applied.
+    bool takeMoved(int first, int count, bool all);
+    // Sets the crossovers (and their lanes) to the glides' frequencies; allpassesMove when F2 or
+    // F3 moved.
+    void applyCrossoverGlides(bool allpassesMove);
     // One block on channels (1 or 2) channels with settings that stand still.
     void processBlock(const float* const* inputs, float** outputs, int frames, const bool solo[kNumBands],
                       float outGain, int channels);

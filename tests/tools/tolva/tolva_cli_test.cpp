@@ -284,7 +284,8 @@ TEST_F(TolvaCliTest, LongFilesInOddBlocksEqualThePluginDrivenDirectly) {
     }
 }
 
-// A table of bad command lines, each checked for exit 2, one line on stderr and an untouched output.
+// A table of bad command lines, each checked for exit 2, one line on stderr and an untouched output
+// (one table read top to bottom; split up, the cases would only be scattered).
 TEST_F(TolvaCliTest, BadInputFailsWithExit2AndLeavesTheOutputAlone) {
     const std::string in = makeInput("in.wav", 2, 2000);
     const std::string mono = makeInput("mono.wav", 1, 2000);
