@@ -1,7 +1,8 @@
 // Speed of one stereo MultibandComp at 48 kHz on one core, as a multiple of real time
 // (counter x_realtime: seconds of audio processed per second), with the host's floating-point
-// guard around every call as in the audio callback. Every case runs on the vector path the
-// processor allows (.../avx2 where it has AVX2) and on the SSE2 fallback (.../sse2) side by side;
+// guard around every call as in the audio callback. Every case runs on the widest lanes the
+// processor allows (.../avx2 where it has AVX2), on SSE2 (.../sse2) and on plain floats
+// (.../scalar) side by side;
 // the _Block cases call the plug-in with small host blocks.
 
 #include <benchmark/benchmark.h>
@@ -88,12 +89,12 @@ void runPlugin(benchmark::State& state, bool autoGain, Signal kind, Path path, i
     plugkit::core::destroyFree(plug);
 }
 
-const char* pathName(Path p) { return p == Path::kAvx2 ? "avx2" : "sse2"; }
+const char* pathName(Path p) { return p == Path::kAvx2 ? "avx2" : p == Path::kSse2 ? "sse2" : "scalar"; }
 
 // Registers one case on each vector path.
 template <typename F>
 void registerCase(const char* name, F run) {
-    for (const Path path : {Path::kAvx2, Path::kSse2}) {
+    for (const Path path : {Path::kAvx2, Path::kSse2, Path::kScalar}) {
         MultibandComp* probe = plugkit::client::Client::create<MultibandComp>();
         probe->setVectorPath(path);
         const bool available = probe->vectorPath() == path;

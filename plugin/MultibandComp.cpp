@@ -8,8 +8,6 @@
 #include <initializer_list>
 #include <limits>
 
-#include "dsp/filter/FourBandCrossoverLanes.h"
-#include "dsp/util/PeakDetectorLanes.h"
 #include "plugkit/core/AlignedAlloc.h"
 #include "plugkit/core/CpuInfo.h"
 
@@ -72,13 +70,18 @@ const FactoryPreset kFactoryPresets[] = {
 MultibandComp::MultibandComp() {
     for (int k = 0; k < kNumBands; ++k) compressors[0][k].linkStereo(compressors[1][k]);
     const char* simd = std::getenv("TOLVA_SIMD");
-    setVectorPath(simd && std::strcmp(simd, "sse2") == 0 ? VectorPath::kSse2 : VectorPath::kAvx2);
+    const bool sse2 = simd && std::strcmp(simd, "sse2") == 0,
+               scalar = simd && std::strcmp(simd, "scalar") == 0;
+    setVectorPath(scalar ? VectorPath::kScalar : sse2 ? VectorPath::kSse2 : VectorPath::kAvx2);
     initialize();
 }
 
-void MultibandComp::setVectorPath(VectorPath path) noexcept {
-    unloadLanes();
-    useAvx2 = DSP_SSE2 && path == VectorPath::kAvx2 && plugkit::core::cpuFeatures().avx2;
+void MultibandComp::setVectorPath(VectorPath wanted) noexcept {
+    laneCache.drop();
+    if (wanted == VectorPath::kAvx2 && !(DSP_SSE2 && plugkit::core::cpuFeatures().avx2))
+        wanted = VectorPath::kSse2;
+    if (wanted == VectorPath::kSse2 && !DSP_SSE2) wanted = VectorPath::kScalar;
+    path = wanted;
 }
 
 MultibandComp::~MultibandComp() { levelSink.store(nullptr, std::memory_order_relaxed); }
@@ -167,7 +170,7 @@ Vec<Preset*> MultibandComp::buildPresets() {
 }
 
 void MultibandComp::reset(double sampleRate, int, int numInputs, int numOutputs) {
-    unloadLanes();
+    laneCache.drop();
     settingsApplied = false;
     const float rate = static_cast<float>(sampleRate);
     numInputChannels = numInputs > 0 ? numInputs : 0;
@@ -257,7 +260,7 @@ float MultibandComp::applyGlides() {
     const bool all = !settingsApplied || autoGain != appliedAutoGain;
     settingsApplied = true;
     appliedAutoGain = autoGain;
-    [[maybe_unused]] bool bandsMoved = false;  // read only where the lanes exist
+    bool bandsMoved = false;
     for (int k = 0; k < kNumBands; ++k) {
         const int first = kGlideBand + k * kParamsPerBand;
         if (!takeMoved(first, kParamsPerBand, all)) continue;
@@ -272,18 +275,7 @@ float MultibandComp::applyGlides() {
     }
     const bool allpassesMove = takeMoved(kGlideF1 + 1, 2, all);  // F2 and F3 tune all-passes
     if (takeMoved(kGlideF1, 1, all) || allpassesMove) applyCrossoverGlides(allpassesMove);
-#if DSP_SSE2
-    if (lanesLoaded && bandsMoved) {
-        for (int c = 0; c < 2; ++c) {
-            // The new settings with the live envelopes.
-            Compressor::Lanes fresh = Compressor::loadLanes(compressors[c]);
-            fresh.envelope = lanes.bands[c].envelope;
-            fresh.inEnvelope = lanes.bands[c].inEnvelope;
-            fresh.outEnvelope = lanes.bands[c].outEnvelope;
-            lanes.bands[c] = fresh;
-        }
-    }
-#endif
+    if (bandsMoved && !laneCache.isEmpty()) laneCache.reloadCompressorSettings();
     appliedOutputGain = glides[kGlideOutputGain].linearGain();
     return appliedOutputGain;
 }
@@ -294,13 +286,14 @@ void MultibandComp::applyCrossoverGlides(bool allpassesMove) {
         for (auto& crossover : preciseCrossovers) crossover.setFrequencies(f1, f2, f3);
         return;
     }
-    if (allpassesMove) syncObjects();  // a moved all-pass continues from its live history
+    if (allpassesMove) laneCache.sync();  // a moved all-pass continues from its live history
     for (Crossover& crossover : crossovers) crossover.setFrequencies(f1, f2, f3);
-#if DSP_SSE2
+    if (laneCache.isEmpty()) return;
     // F1 only retunes splits, whose state the new coefficients continue as it is.
-    if (lanesLoaded && allpassesMove) lanes.split = crossoverLanes(lanesChannels);
-    if (lanesLoaded && !allpassesMove) lanes.split.loadSplitCoefficients();
-#endif
+    if (allpassesMove)
+        laneCache.reloadCrossover();
+    else
+        laneCache.reloadSplitCoefficients();
 }
 
 void MultibandComp::updateAudioModulesWithParamValues() {
@@ -362,19 +355,21 @@ void MultibandComp::processAudio(const float* const* inputs, float** outputs, in
 
 void MultibandComp::processBlock(const float* const* inputs, float** outputs, int frames,
                                  const bool solo[kNumBands], float outGain, int channels) {
-#if DSP_SSE2
-    if (useAvx2) {
-        if (channels == 2 && precise) processFramesAvx2<2, true>(inputs, outputs, frames, solo, outGain);
-        if (channels == 2 && !precise) processFramesAvx2<2, false>(inputs, outputs, frames, solo, outGain);
-        if (channels == 1 && precise) processFramesAvx2<1, true>(inputs, outputs, frames, solo, outGain);
-        if (channels == 1 && !precise) processFramesAvx2<1, false>(inputs, outputs, frames, solo, outGain);
-        return;
-    }
-#endif
-    if (channels == 2 && precise) processFrames<2, true>(inputs, outputs, frames, solo, outGain);
-    if (channels == 2 && !precise) processFrames<2, false>(inputs, outputs, frames, solo, outGain);
-    if (channels == 1 && precise) processFrames<1, true>(inputs, outputs, frames, solo, outGain);
-    if (channels == 1 && !precise) processFrames<1, false>(inputs, outputs, frames, solo, outGain);
+    if (!laneCache.holds(channels)) laneCache.load(channels);
+    KernelBlockView view{inputs,
+                         outputs,
+                         frames,
+                         channels,
+                         precise,
+                         {solo[0], solo[1], solo[2], solo[3]},
+                         solo[0] || solo[1] || solo[2] || solo[3],
+                         outGain,
+                         &MultibandComp::splitPrecise,
+                         this};
+    const bool finite = path == VectorPath::kAvx2   ? runBlockAvx2(laneCache.lanes, view)
+                        : path == VectorPath::kSse2 ? runBlockSse2(laneCache.lanes, view)
+                                                    : runBlockScalar(laneCache.lanes, view);
+    laneCache.ran(finite);
 }
 
 void MultibandComp::processGliding(const float* const* inputs, float** outputs, int frames,
@@ -398,150 +393,24 @@ void MultibandComp::processGliding(const float* const* inputs, float** outputs, 
     for (const Glide& g : glides) glidesMoving = glidesMoving || g.remaining > 0;
 }
 
-void MultibandComp::splitPrecise(float x, int channel, float band[kNumBands]) {
-    double bands[kNumBands];
-    preciseCrossovers[channel].process(static_cast<double>(x), bands);
-    for (int k = 0; k < kNumBands; ++k) band[k] = static_cast<float>(bands[k]);
-}
-
-#if DSP_SSE2
-void MultibandComp::loadLanes(int channels) {
-    unloadLanes();
-    lanes.split = crossoverLanes(channels);
-    lanes.bands[0] = Compressor::loadLanes(compressors[0]);
-    lanes.bands[1] = Compressor::loadLanes(compressors[1]);
-    lanes.inMeters = dsp::PeakDetectorLanes(inputMeters);
-    lanes.outMeters = dsp::PeakDetectorLanes(outputMeters);
-    lanesLoaded = true;
-    lanesChannels = channels;
-}
-
-void MultibandComp::syncObjects() {
-    if (!lanesLoaded || !objectsBehind) return;
-    lanes.split.store();
-    Compressor::storeLanes(lanes.bands[0], compressors[0]);
-    if (lanesChannels == 2) Compressor::storeLanes(lanes.bands[1], compressors[1]);
-    lanes.inMeters.store(inputMeters);
-    lanes.outMeters.store(outputMeters);
-    objectsBehind = false;
-}
-
-template <int kChannels, bool kPrecise>
-void MultibandComp::processFrames(const float* const* inputs, float** outputs, int frames,
-                                  const bool solo[kNumBands], float outGain) {
-    const bool anySolo = solo[0] || solo[1] || solo[2] || solo[3];
-    // Dividing by 1 or 2 and multiplying by 1 or 0.5 give the same float.
-    const __m128 channelShare = _mm_set1_ps(kChannels == 2 ? 0.5f : 1.0f);
-    // Crossovers, compressors and meters run in SSE lanes with their state in registers; every lane
-    // does the float operations of the objects' own per-sample functions in the same order
-    // (processFrames below is that reference), so the results are the same.
-    ensureLanes(kChannels);
-    dsp::FourBandCrossoverLanes split = lanes.split;
-    Compressor::Lanes bands0 = lanes.bands[0];
-    Compressor::Lanes bands1 = lanes.bands[1];
-    dsp::PeakDetectorLanes inMeters = lanes.inMeters, outMeters = lanes.outMeters;
-
-    // Results go to a local buffer first: stores through the host's float pointers could alias the
-    // states as far as the compiler knows.
-    float result[kChannels][kMaxFrames];
-    for (int i = 0; i < frames; ++i) {
-        __m128 band0, band1;
-        if constexpr (kPrecise) {
-            alignas(16) float b[2][kNumBands] = {};
-            for (int c = 0; c < kChannels; ++c) splitPrecise(inputs[c][i], c, b[c]);
-            band0 = _mm_load_ps(b[0]);
-            band1 = _mm_load_ps(b[1]);
-        } else {
-            split.step(inputs[0][i], kChannels == 2 ? inputs[1][i] : 0.0f, band0, band1);
-        }
-        // Channel 1 sees channel 2's envelopes of the previous sample, channel 2 those of this one.
-        const __m128 y0 = Compressor::processLanes(bands0, band0, bands1.envelope);
-        __m128 inputSum = _mm_add_ps(_mm_setzero_ps(), band0);
-        __m128 outputSum = _mm_add_ps(_mm_setzero_ps(), y0);
-        __m128 y1 = y0;
-        if constexpr (kChannels == 2) {
-            y1 = Compressor::processLanes(bands1, band1, bands0.envelope);
-            inputSum = _mm_add_ps(inputSum, band1);
-            outputSum = _mm_add_ps(outputSum, y1);
-        }
-        inMeters.detect(_mm_mul_ps(inputSum, channelShare));
-        outMeters.detect(_mm_mul_ps(outputSum, channelShare));
-
-        const __m128 ys[2] = {y0, y1};
-        for (int c = 0; c < kChannels; ++c) {
-            alignas(16) float y[kNumBands];
-            _mm_store_ps(y, ys[c]);
-            result[c][i] = mixBands(y, solo, anySolo) * outGain;
+void MultibandComp::splitPrecise(void* self, const float* const* inputs, int from, int n, float (*bands)[8]) {
+    MultibandComp& plug = *static_cast<MultibandComp*>(self);
+    const int channels = plug.laneCache.channelCount();
+    for (int i = 0; i < n; ++i) {
+        for (int c = 0; c < 2; ++c) {
+            double band[kNumBands] = {};
+            if (c < channels)
+                plug.preciseCrossovers[c].process(static_cast<double>(inputs[c][from + i]), band);
+            for (int k = 0; k < kNumBands; ++k) bands[i][4 * c + k] = static_cast<float>(band[k]);
         }
     }
-    if constexpr (!kPrecise) lanes.split = split;
-    lanes.bands[0] = bands0;
-    if constexpr (kChannels == 2) lanes.bands[1] = bands1;
-    lanes.inMeters = inMeters;
-    lanes.outMeters = outMeters;
-    objectsBehind = true;
-    for (int c = 0; c < kChannels; ++c) std::memcpy(outputs[c], result[c], sizeof(float) * frames);
-}
-#else
-void MultibandComp::loadLanes(int) {}
-void MultibandComp::syncObjects() {}
-
-// The reference: the objects' own per-sample functions, channel 1 before channel 2.
-template <int kChannels, bool kPrecise>
-void MultibandComp::processFrames(const float* const* inputs, float** outputs, int frames,
-                                  const bool solo[kNumBands], float outGain) {
-    const bool anySolo = solo[0] || solo[1] || solo[2] || solo[3];
-    // Dividing by 1 or 2 and multiplying by 1 or 0.5 give the same float.
-    const float channelShare = kChannels == 2 ? 0.5f : 1.0f;
-    for (int i = 0; i < frames; ++i) {
-        float inputSum[kNumBands] = {0, 0, 0, 0};
-        float outputSum[kNumBands] = {0, 0, 0, 0};
-        for (int c = 0; c < kChannels; ++c) {
-            float band[kNumBands], y[kNumBands];
-            if constexpr (kPrecise)
-                splitPrecise(inputs[c][i], c, band);
-            else
-                crossovers[c].process(inputs[c][i], band);
-            for (int k = 0; k < kNumBands; ++k) {
-                y[k] = compressors[c][k].process(band[k]);
-                inputSum[k] = inputSum[k] + band[k];
-                outputSum[k] = outputSum[k] + y[k];
-            }
-            outputs[c][i] = mixBands(y, solo, anySolo) * outGain;
-        }
-        for (int k = 0; k < kNumBands; ++k) inputMeters[k].detect(inputSum[k] * channelShare);
-        for (int k = 0; k < kNumBands; ++k) outputMeters[k].detect(outputSum[k] * channelShare);
-    }
-}
-#endif
-
-void MultibandComp::unloadLanes() {
-    syncObjects();
-    lanesLoaded = false;
 }
 
-bool MultibandComp::stateIsFinite() const {
-#if DSP_SSE2
-    if (lanesLoaded) {
-        // Anything times 0 is 0 (of either sign) unless it is infinite or NaN.
-        // Summed as a tree, not one long chain.
-        const __m128 zero = _mm_setzero_ps();
-        const auto probe2 = [zero](__m128 a, __m128 b) {
-            return _mm_add_ps(_mm_mul_ps(a, zero), _mm_mul_ps(b, zero));
-        };
-        const Compressor::Lanes* b = lanes.bands;
-        const __m128 bands0 =
-            _mm_add_ps(probe2(b[0].envelope, b[0].inEnvelope), probe2(b[0].outEnvelope, zero));
-        const __m128 bands1 =
-            _mm_add_ps(probe2(b[1].envelope, b[1].inEnvelope), probe2(b[1].outEnvelope, zero));
-        const __m128 meters = probe2(lanes.inMeters.envelope, lanes.outMeters.envelope);
-        const __m128 probe =
-            _mm_add_ps(_mm_add_ps(lanes.split.finiteProbe(), meters), _mm_add_ps(bands0, bands1));
-        // The double-precision crossovers run (and so can go non-finite) only when precise is set.
-        return _mm_movemask_ps(_mm_cmpeq_ps(probe, zero)) == 15 &&
-               (!precise || (preciseCrossovers[0].hasFiniteState() && preciseCrossovers[1].hasFiniteState()));
-    }
-#endif
+bool MultibandComp::stateIsFinite() {
+    // The double-precision crossovers run (and so can go non-finite) only when precise is set.
+    const bool preciseFinite =
+        !precise || (preciseCrossovers[0].hasFiniteState() && preciseCrossovers[1].hasFiniteState());
+    if (!laneCache.isEmpty()) return laneCache.isFinite() && preciseFinite;
     bool finite = true;
     for (int c = 0; c < 2; ++c) {
         finite = finite && crossovers[c].hasFiniteState() && preciseCrossovers[c].hasFiniteState();
@@ -556,7 +425,7 @@ bool MultibandComp::stateIsFinite() const {
 void MultibandComp::recoverNonFiniteState() {
     // One cheap test for the whole plug-in; the per-object clean-up runs only after a fault.
     if (stateIsFinite()) return;
-    unloadLanes();
+    laneCache.drop();
 
     for (int c = 0; c < 2; ++c) {
         crossovers[c].clearNonFiniteState();
@@ -572,7 +441,7 @@ void MultibandComp::recoverNonFiniteState() {
 void MultibandComp::sendLevelsToEditor() {
     if (!editorTryAcquire()) return;
     if (IBandLevelSink* sink = levelSink.load(std::memory_order_acquire)) {
-        syncObjects();
+        laneCache.sync();
         float levels[kNumBands];
         for (int k = 0; k < kNumBands; ++k) levels[k] = inputMeters[k].getEnvelope();
         sink->setInputValues(levels);

@@ -4,11 +4,11 @@
 #include <limits>
 
 #include "dsp/filter/FourBandCrossover.h"
-#include "dsp/filter/FourBandCrossoverLanes.h"
 #include "dsp/util/PeakDetector.h"
-#include "dsp/util/PeakDetectorLanes.h"
 #include "plugin/IBandLevelSink.h"
+#include "plugin/MultibandKernel.h"
 #include "plugkit/client/Client.h"
+#include "tolvacompressor/LaneCache.h"
 #include "tolvacompressor/TolvaCompressor.h"
 
 namespace plugin {
@@ -52,17 +52,6 @@ public:
     // bends the low end. Below it the float crossover is kept as it always was.
     static constexpr double kPreciseCrossoverRate = 88200.0;
 
-    // The output of one channel: the soloed bands summed in band order, or all four in the order
-    // (y1 + y2) + y3, then + y4, that the output has always been summed in (float addition is not
-    // associative, so the order is part of the result). Plain scalar code shared by every
-    // vector path. [any thread]
-    static float mixBands(const float y[kNumBands], const bool solo[kNumBands], bool anySolo) {
-        if (!anySolo) return y[3] + ((y[0] + y[1]) + y[2]);
-        float out = 0;
-        for (int k = 0; k < kNumBands; ++k)
-            if (solo[k]) out = y[k] + out;
-        return out;
-    }
     // [host thread] Links the two channels' compressors of each band and runs the client's build
     // hooks (exhausted memory is fatal).
     MultibandComp();
@@ -101,21 +90,23 @@ public:
     // while building the editor; the sink must stay valid until the editor is destroyed.
     void setBandLevelSink(IBandLevelSink* sink) noexcept { levelSink.store(sink, std::memory_order_release); }
 
-    // The vector code the audio path runs: 4 float lanes (SSE2, every x86-64) or 8 (AVX2, both
-    // channels' bands in one register). The scalar build has only its reference path.
-    enum class VectorPath { kSse2, kAvx2 };
-    // [host thread, before audio runs] Picks the path: kAvx2 is taken only when the processor has
-    // AVX2. The constructor picks AVX2 when available unless the environment variable TOLVA_SIMD is
-    // "sse2". Both paths give the same output bit for bit.
+    // The code the audio path runs: the same kernel on scalar lanes, on 4 float lanes (SSE2, every
+    // x86-64) or on 8 (AVX2, both channels' bands in one register). All three give the same output
+    // bit for bit.
+    enum class VectorPath { kScalar, kSse2, kAvx2 };
+    // [host thread, before audio runs] Picks the path: kSse2 only where the build has SSE2, kAvx2
+    // only when the processor has AVX2 too (otherwise the best of the others). The constructor picks
+    // the best unless the environment variable TOLVA_SIMD is "sse2" or "scalar".
     void setVectorPath(VectorPath path) noexcept;
     // [any thread] The path in use.
-    VectorPath vectorPath() const noexcept { return useAvx2 ? VectorPath::kAvx2 : VectorPath::kSse2; }
+    VectorPath vectorPath() const noexcept { return path; }
 
-    // [audio thread] Current meter envelopes, bands 1 to 4 (for tests and tools).
-    float inputMeterLevel(int band) const { return objectsUpToDate().inputMeters[band].getEnvelope(); }
-    float outputMeterLevel(int band) const { return objectsUpToDate().outputMeters[band].getEnvelope(); }
+    // [audio thread] Current meter envelopes, bands 1 to 4 (for tests and tools). Brings the
+    // objects up to date with the live state first.
+    float inputMeterLevel(int band) { return objectsUpToDate().inputMeters[band].getEnvelope(); }
+    float outputMeterLevel(int band) { return objectsUpToDate().outputMeters[band].getEnvelope(); }
     // [audio thread] The compressor of a band (0 to 3) on a channel (0 or 1), for inspection.
-    const tolvacompressor::TolvaCompressor<float>& bandCompressor(int band, int channel) const {
+    const tolvacompressor::TolvaCompressor<float>& bandCompressor(int band, int channel) {
         return objectsUpToDate().compressors[channel][band];
     }
 
@@ -146,14 +137,6 @@ private:
     using Compressor = tolvacompressor::TolvaCompressor<float>;
     using Meter = dsp::PeakDetector<float>;
 
-    template <int kChannels, bool kPrecise>
-    void processFrames(const float* const* inputs, float** outputs, int frames, const bool solo[kNumBands],
-                       float outGain);
-    // processFrames with both channels' compressors and the meters in 8-lane AVX2 registers (in
-    // MultibandCompAvx2.cpp, the only code compiled for AVX2); same results bit for bit.
-    template <int kChannels, bool kPrecise>
-    void processFramesAvx2(const float* const* inputs, float** outputs, int frames,
-                           const bool solo[kNumBands], float outGain);
     // The targets of the glides from the parameters (crossover frequencies limited).
     void readTargets(float targets[kNumGlides]) const;
     // Sets the filters and compressors to the glides' current values; returns the output gain.
@@ -171,31 +154,16 @@ private:
     // One block in steps of kGlideStepFrames, the glides advancing before each step.
     void processGliding(const float* const* inputs, float** outputs, int frames, const bool solo[kNumBands],
                         int channels);
-    // The bands of one sample of a channel from its double-precision crossover, rounded to float.
-    void splitPrecise(float x, int channel, float band[kNumBands]);
+    // KernelBlockView::splitPrecise: the bands from the double-precision crossovers, rounded to float.
+    static void splitPrecise(void* self, const float* const* inputs, int from, int n, float (*bands)[8]);
     // Clears every filter, envelope and meter state that became infinite or NaN.
     void recoverNonFiniteState();
     // True when no filter, envelope or meter state is infinite or NaN (checked on the lanes while
     // they hold the live state).
-    bool stateIsFinite() const;
-    // Between blocks the lane kernels keep the live state in `lanes`, so that a block (however
-    // short) neither gathers it from the objects nor scatters it back. ensureLanes loads them when
-    // they are not loaded (or for another channel count); syncObjects copies the live state back;
-    // unloadLanes does that and drops the lanes, before anything changes the objects' settings.
-    void ensureLanes(int channels) {
-        if (!lanesLoaded || lanesChannels != channels) loadLanes(channels);
-    }
-    void loadLanes(int channels);
-#if DSP_SSE2
-    dsp::FourBandCrossoverLanes crossoverLanes(int channels) {
-        return dsp::FourBandCrossoverLanes(crossovers[0], channels == 2 ? &crossovers[1] : nullptr);
-    }
-#endif
-    void syncObjects();
-    void unloadLanes();
+    bool stateIsFinite();
     // This object with the filters, compressors and meters brought up to date from the lanes.
-    const MultibandComp& objectsUpToDate() const {
-        const_cast<MultibandComp*>(this)->syncObjects();  // never const-constructed: see create()
+    MultibandComp& objectsUpToDate() {
+        laneCache.sync();
         return *this;
     }
     void sendLevelsToEditor();
@@ -203,26 +171,17 @@ private:
     Crossover crossovers[2];
     dsp::FourBandCrossover<double> preciseCrossovers[2];
     bool precise = false;  // the rate is at least kPreciseCrossoverRate
-    bool useAvx2 = false;  // processBlock runs processFramesAvx2
-#if DSP_SSE2
-    struct LaneState {
-        dsp::FourBandCrossoverLanes split;  // the float crossovers (unused from kPreciseCrossoverRate)
-        Compressor::Lanes bands[2];         // [channel]
-        dsp::PeakDetectorLanes inMeters, outMeters;
-    };
-    LaneState lanes;
-#endif
-    bool lanesLoaded = false;    // lanes hold the live state
-    bool objectsBehind = false;  // the lanes ran since the objects were last brought up to date
-    int lanesChannels = 0;
+    VectorPath path = VectorPath::kScalar;
+    Compressor compressors[2][kNumBands];  // [channel][band]
+    Meter inputMeters[kNumBands];
+    Meter outputMeters[kNumBands];
+    // The live state between blocks while the kernels run (see LaneCache for its states).
+    tolvacompressor::LaneCache laneCache{{crossovers, compressors, inputMeters, outputMeters}};
     // What applyGlides last set, so that a block whose settings stand still skips it.
     bool settingsApplied = false;
     bool appliedAutoGain = false;
     float appliedValues[kNumGlides] = {};  // the glide values last applied
     float appliedOutputGain = 1;
-    Compressor compressors[2][kNumBands];  // [channel][band]
-    Meter inputMeters[kNumBands];
-    Meter outputMeters[kNumBands];
 
     int numInputChannels = 0;
     int numOutputChannels = 0;

@@ -1,16 +1,17 @@
 #pragma once
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <initializer_list>
 #include <limits>
 #include <type_traits>
 
 #include "dsp/effect/AudioEffect.h"
 #include "dsp/util/FastDecibels.h"
-#include "dsp/util/Lanes4.h"
 #include "dsp/util/PeakDetector.h"
-#include "dsp/util/Select.h"
 #include "plugkit/core/AlignedAlloc.h"
+#include "tolvacompressor/CompressorKernels.h"
 
 namespace tolvacompressor {
 
@@ -60,29 +61,16 @@ public:
     // [audio thread] Does nothing: the state is cleared by initialize.
     void reset() override {}
 
-#if DSP_SSE2
-    // The state and settings of four compressors (the four bands of one channel), one per SSE lane,
-    // for a caller that keeps them in registers for a whole block instead of going through the
-    // objects sample by sample. processLanes is the fast path; process() is its reference, and
-    // every lane does process()'s float operations in the same order. Float only.
-    struct Lanes {
-        __m128 envelope, attackCoef, releaseCoef, threshold, slope, makeupGain;
-        __m128 inEnvelope, inAttackCoef, inReleaseCoef;
-        __m128 outEnvelope, outAttackCoef, outReleaseCoef;
-        __m128 autoGainMask;  // all bits set in the lanes with automatic gain
-        __m128 unitySum;
-        bool anyAutoGain;
-    };
-    // [audio thread] Copies the four compressors' state and settings into lanes 0 to 3.
-    static Lanes loadLanes(const TolvaCompressor (&bands)[4]) requires std::is_same_v<T, float>;
-    // [audio thread] Copies the envelopes back (settings do not change while lanes run).
-    static void storeLanes(const Lanes& lanes, TolvaCompressor (&bands)[4]) requires std::is_same_v<T, float>;
-    // [audio thread] process() in every lane, for four compressors that are all linked:
-    // partnerEnvelope holds the partners' envelopes as they are at this moment. Same results, bit
-    // for bit.
-    [[gnu::always_inline]] static inline __m128 processLanes(
-        Lanes& s, __m128 x, __m128 partnerEnvelope) requires std::is_same_v<T, float>;
-#endif
+    // The lane state of the eight compressors of two channels (four bands each, channel 1 in lanes
+    // 0-3) as plain floats, for the vector kernels (CompressorKernels.inc).
+    using Bank = kernel::CompressorBank<dsp::simd::ScalarLanes>;
+    // [audio thread] Copies the settings of channel c's four compressors into lanes 4c to 4c+3
+    // (withState: their state too).
+    static void loadBank(Bank& bank, int c, const TolvaCompressor (&bands)[4],
+                         bool withState) requires std::is_same_v<T, float>;
+    // [audio thread] Copies the state of lanes 4c to 4c+3 back into channel c's compressors.
+    static void storeBank(const Bank& bank, int c,
+                          TolvaCompressor (&bands)[4]) requires std::is_same_v<T, float>;
 
     // [audio thread] True when the envelope and both followers are finite.
     bool hasFiniteState() const {
@@ -115,24 +103,14 @@ private:
         return static_cast<T>(
             std::exp(static_cast<double>(logOnePercent) / (static_cast<double>(ms * rate) * 0.001)));
     }
-    // float(20 log10(a)) and float(10^e) through the evaluation the lanes use (dsp/util/FastDecibels.h,
-    // within 1 ulp of the library), so that process() is the lanes' exact reference.
-    static T decibels(double a) {
-        if constexpr (std::is_same_v<T, float>) return dsp::decibelsFromAmplitude(a);
-        return static_cast<T>(20.0 * std::log10(a));
-    }
-    static T powerOfTen(double e) {
-        if constexpr (std::is_same_v<T, float>) return dsp::powerOfTen(e);
-        return static_cast<T>(std::pow(10.0, e));
-    }
+    // One compressor's lane for the kernels: process() does the kernels' operations on one value.
+    using One = dsp::simd::OneLaneOf<T>;
     // Caches what follows from ratio and threshold alone.
     void updateDerived();
     // Steps 1 to 3 of process(): input follower and envelope.
     void followInput(T x) {
         inputLevel->detect(x);
-        const T r = std::abs(x);
-        const T c = dsp::selectIfGreater(r, envelope, attackCoef, releaseCoef);
-        envelope = (envelope - r) * c + r;
+        kernel::compressorEnvelope(envelope, std::abs(x), attackCoef, releaseCoef);
     }
     // The amplitude whose 20 log10 is the detected level, exactly as detectorVal() forms it. A
     // partner whose envelope is infinite or NaN (a non-finite sample on the other channel) is
@@ -141,13 +119,6 @@ private:
         if (!partner) return static_cast<double>(envelope);
         const T other = partner->envelope - partner->envelope == 0 ? partner->envelope : envelope;
         return static_cast<double>(envelope + other) * 0.5;
-    }
-    // Gain reduction in dB for a detected level: negative above the threshold, 0 otherwise.
-    T reductionFor(T level) const {
-        // Kept only when negative and the level is above the threshold (NaN gives 0).
-        const T reduction = (threshold - level) * slope;
-        const T aboveOnly = dsp::selectIfGreater(level, threshold, reduction, T(0));
-        return dsp::selectIfGreater(T(0), aboveOnly, aboveOnly, T(0));
     }
 
     T attackCoef = std::numeric_limits<T>::quiet_NaN();
@@ -256,117 +227,56 @@ T TolvaCompressor<T>::calcAutoGain() {
     // The followers hold linear amplitudes, not levels in dB: the factor is 10^((in - out) / 20) of
     // those amplitudes as they are, which is how the automatic gain has always been computed.
     const T exponent = (in - out) / 20;
-    return powerOfTen(static_cast<double>(exponent));
+    return kernel::autoGainFactor<One>(exponent);
 }
 
 template <typename T>
 T TolvaCompressor<T>::process(T x) {
     followInput(x);
-    const T level = decibels(detectorAmplitude());
-    const T reduction = reductionFor(level);
-    const T gain = powerOfTen(static_cast<double>(reduction) / 20.0);
-    T y = x * gain;
+    const T level = kernel::decibelsOf<One>(detectorAmplitude());
+    T y = x * kernel::gainForLevel<One>(level, threshold, slope);
     outputLevel->detect(y);
     y = y * makeupGain;
     y = y * calcAutoGain();
     return y;
 }
 
-#if DSP_SSE2
 template <typename T>
-auto TolvaCompressor<T>::loadLanes(const TolvaCompressor (&bands)[4])
-    -> Lanes requires std::is_same_v<T, float> {
-    const TolvaCompressor* c = bands;
-    // Each register is built from the four values (storing lane by lane and loading the whole
-    // would stall the load on every field).
-    const auto gather = [c](auto value) {
-        return _mm_setr_ps(value(c[0]), value(c[1]), value(c[2]), value(c[3]));
-    };
-    Lanes s;
-    s.envelope = gather([](const TolvaCompressor& b) { return b.envelope; });
-    s.attackCoef = gather([](const TolvaCompressor& b) { return b.attackCoef; });
-    s.releaseCoef = gather([](const TolvaCompressor& b) { return b.releaseCoef; });
-    s.threshold = gather([](const TolvaCompressor& b) { return b.threshold; });
-    s.slope = gather([](const TolvaCompressor& b) { return b.slope; });
-    s.makeupGain = gather([](const TolvaCompressor& b) { return b.makeupGain; });
-    s.inEnvelope = gather([](const TolvaCompressor& b) { return b.inputLevel->getEnvelope(); });
-    s.inAttackCoef = gather([](const TolvaCompressor& b) { return b.inputLevel->getAttackCoef(); });
-    s.inReleaseCoef = gather([](const TolvaCompressor& b) { return b.inputLevel->getReleaseCoef(); });
-    s.outEnvelope = gather([](const TolvaCompressor& b) { return b.outputLevel->getEnvelope(); });
-    s.outAttackCoef = gather([](const TolvaCompressor& b) { return b.outputLevel->getAttackCoef(); });
-    s.outReleaseCoef = gather([](const TolvaCompressor& b) { return b.outputLevel->getReleaseCoef(); });
-    s.autoGainMask = _mm_castsi128_ps(_mm_setr_epi32(c[0].autoGain ? -1 : 0, c[1].autoGain ? -1 : 0,
-                                                     c[2].autoGain ? -1 : 0, c[3].autoGain ? -1 : 0));
-    s.unitySum = gather([](const TolvaCompressor& b) { return b.unitySum; });
-    s.anyAutoGain = c[0].autoGain || c[1].autoGain || c[2].autoGain || c[3].autoGain;
-    return s;
-}
-
-template <typename T>
-void TolvaCompressor<T>::storeLanes(const Lanes& s,
-                                    TolvaCompressor (&bands)[4]) requires std::is_same_v<T, float> {
-    alignas(16) float v[3][4];
-    _mm_store_ps(v[0], s.envelope);
-    _mm_store_ps(v[1], s.inEnvelope);
-    _mm_store_ps(v[2], s.outEnvelope);
+void TolvaCompressor<T>::loadBank(Bank& bank, int c, const TolvaCompressor (&bands)[4],
+                                  bool withState) requires std::is_same_v<T, float> {
     for (int k = 0; k < 4; ++k) {
-        bands[k].envelope = v[0][k];
-        bands[k].inputLevel->restoreEnvelope(v[1][k]);
-        bands[k].outputLevel->restoreEnvelope(v[2][k]);
+        const TolvaCompressor& b = bands[k];
+        const int i = 4 * c + k;
+        bank.attackCoef.r[i] = b.attackCoef;
+        bank.releaseCoef.r[i] = b.releaseCoef;
+        bank.threshold.r[i] = b.threshold;
+        bank.slope.r[i] = b.slope;
+        bank.makeupGain.r[i] = b.makeupGain;
+        bank.inAttackCoef.r[i] = b.inputLevel->getAttackCoef();
+        bank.inReleaseCoef.r[i] = b.inputLevel->getReleaseCoef();
+        bank.outAttackCoef.r[i] = b.outputLevel->getAttackCoef();
+        bank.outReleaseCoef.r[i] = b.outputLevel->getReleaseCoef();
+        bank.autoGainMask.r[i] = std::bit_cast<float>(b.autoGain ? ~0u : 0u);
+        bank.unitySum.r[i] = b.unitySum;
+        if (withState) {
+            bank.envelope.r[i] = b.envelope;
+            bank.inEnvelope.r[i] = b.inputLevel->getEnvelope();
+            bank.outEnvelope.r[i] = b.outputLevel->getEnvelope();
+        }
     }
+    bool any = false;
+    for (int i = 0; i < 8; ++i) any = any || std::bit_cast<std::uint32_t>(bank.autoGainMask.r[i]) != 0;
+    bank.anyAutoGain = any;
 }
 
 template <typename T>
-inline __m128 TolvaCompressor<T>::processLanes(Lanes& s, __m128 x,
-                                               __m128 partnerEnvelope) requires std::is_same_v<T, float> {
-    namespace l4 = dsp::lanes4;
-    // followInput
-    const __m128 r = l4::abs(x);
-    l4::follow(s.inEnvelope, r, s.inAttackCoef, s.inReleaseCoef);
-    const __m128 c = l4::selectIfGreater(r, s.envelope, s.attackCoef, s.releaseCoef);
-    s.envelope = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(s.envelope, r), c), r);
-    // detectorAmplitude of linked compressors: the float sum, then half of it in double; a
-    // non-finite partner envelope is replaced by the lane's own.
-    const __m128 partnerFinite = _mm_cmpeq_ps(_mm_sub_ps(partnerEnvelope, partnerEnvelope), _mm_setzero_ps());
-    const __m128 other =
-        _mm_or_ps(_mm_and_ps(partnerFinite, partnerEnvelope), _mm_andnot_ps(partnerFinite, s.envelope));
-    const __m128 sum = _mm_add_ps(s.envelope, other);
-    __m128 gain = _mm_set1_ps(1.0f);  // while every sum is below its unity sum
-    if (_mm_movemask_ps(_mm_cmplt_ps(sum, s.unitySum)) != 15) {
-        const __m128d half = _mm_set1_pd(0.5);
-        const __m128d ampLow = _mm_mul_pd(_mm_cvtps_pd(sum), half);
-        const __m128d ampHigh = _mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(sum, sum)), half);
-        const __m128 level = _mm_movelh_ps(dsp::fastdb::decibels2(ampLow), dsp::fastdb::decibels2(ampHigh));
-        // reductionFor
-        const __m128 zero = _mm_setzero_ps();
-        const __m128 reduction = _mm_mul_ps(_mm_sub_ps(s.threshold, level), s.slope);
-        const __m128 aboveOnly = l4::selectIfGreater(level, s.threshold, reduction, zero);
-        const __m128 kept = l4::selectIfGreater(zero, aboveOnly, aboveOnly, zero);
-        // powerOfTen4 of reduction / 20
-        const __m128d twenty = _mm_set1_pd(20.0);
-        const __m128d log2Of10 = _mm_set1_pd(3.3219280948873622);
-        const __m128d eLow = _mm_div_pd(_mm_cvtps_pd(kept), twenty);
-        const __m128d eHigh = _mm_div_pd(_mm_cvtps_pd(_mm_movehl_ps(kept, kept)), twenty);
-        gain = _mm_movelh_ps(_mm_cvtpd_ps(dsp::fastdb::exp2Clamped(_mm_mul_pd(eLow, log2Of10))),
-                             _mm_cvtpd_ps(dsp::fastdb::exp2Clamped(_mm_mul_pd(eHigh, log2Of10))));
+void TolvaCompressor<T>::storeBank(const Bank& bank, int c,
+                                   TolvaCompressor (&bands)[4]) requires std::is_same_v<T, float> {
+    for (int k = 0; k < 4; ++k) {
+        bands[k].envelope = bank.envelope.r[4 * c + k];
+        bands[k].inputLevel->restoreEnvelope(bank.inEnvelope.r[4 * c + k]);
+        bands[k].outputLevel->restoreEnvelope(bank.outEnvelope.r[4 * c + k]);
     }
-    const __m128 reduced = _mm_mul_ps(x, gain);
-    l4::follow(s.outEnvelope, l4::abs(reduced), s.outAttackCoef, s.outReleaseCoef);
-    __m128 y = _mm_mul_ps(reduced, s.makeupGain);
-    if (s.anyAutoGain) {
-        // Lanes without automatic gain get the exponent 0 and so the factor 1 exactly.
-        const __m128 diff = _mm_and_ps(
-            s.autoGainMask, _mm_div_ps(_mm_sub_ps(s.inEnvelope, s.outEnvelope), _mm_set1_ps(20.0f)));
-        const __m128d log2Of10 = _mm_set1_pd(3.3219280948873622);
-        const __m128d eLow = _mm_cvtps_pd(diff);
-        const __m128d eHigh = _mm_cvtps_pd(_mm_movehl_ps(diff, diff));
-        const __m128 factor =
-            _mm_movelh_ps(_mm_cvtpd_ps(dsp::fastdb::exp2Clamped(_mm_mul_pd(eLow, log2Of10))),
-                          _mm_cvtpd_ps(dsp::fastdb::exp2Clamped(_mm_mul_pd(eHigh, log2Of10))));
-        y = _mm_mul_ps(y, factor);
-    }
-    return y;
 }
-#endif
 
 }  // namespace tolvacompressor

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "dsp/effect/AudioEffect.h"
+#include "dsp/simd/Kernels.h"
 
 namespace dsp {
 
@@ -11,23 +12,15 @@ namespace dsp {
 // centre frequency. Used to give one crossover band the phase of the split it does not go through.
 // Its coefficients use the base's sampleRate; setSampleRate only stores the rate and clears the
 // state, the coefficients follow on the next setFrequency or initialize.
+// The coefficients and state are the lane kernel's section (dsp/simd/Kernels.inc) with one lane.
 template <typename T>
-class Allpass final : public AudioEffect<T> {
+class Allpass final : public AudioEffect<T>, private kernel::AllpassSection<T> {
 public:
-    // [audio thread] One sample. Never allocates. One operation per statement: the order of the float
-    // operations is part of the result, and AllpassLanes reproduces exactly this order.
-    T getNextSample(T x) override {
-        y2 = y;
-        w = x - a1 * s1;
-        w = w - a2 * s2;
-        y = b0 * w + b1 * s1;
-        y = b2 * s2 + y;
-        s2 = s1;
-        s1 = w;
-        x2 = x1;
-        x1 = x;
-        return y;
-    }
+    using Section = kernel::AllpassSection<T>;
+    Allpass() : Section{0, 0, 0, 0, 0, 0, 0, 0, std::numeric_limits<T>::quiet_NaN(), 0, 0, 0} {}
+
+    // [audio thread] One sample. Never allocates.
+    T getNextSample(T x) override { return this->step(x); }
 
     // [audio thread] Clears the state and the input/output history; the coefficients stay.
     void reset() override { w = s1 = s2 = y = x1 = x2 = y2 = 0; }
@@ -62,24 +55,16 @@ public:
     T getFrequency() const { return frequency; }
     T lastOutput() const { return y; }
 
-    // Coefficients, state and input/output history, for inspection.
-    struct Snapshot {
-        T a0, a1, a2, b0, b1, b2, w, s1, s2, y, x1, x2, y2;
-    };
-    Snapshot snapshot() const { return {a0, a1, a2, b0, b1, b2, w, s1, s2, y, x1, x2, y2}; }
-
-    // [audio thread] Puts back the state and history, for a caller that ran the recurrence itself.
-    void setState(T nw, T ns1, T ns2, T ny, T nx1, T nx2, T ny2) {
-        w = nw;
-        s1 = ns1;
-        s2 = ns2;
-        y = ny;
-        x1 = nx1;
-        x2 = nx2;
-        y2 = ny2;
-    }
+    // [any thread] Coefficients, state and input/output history, for inspection and for loading
+    // into vector lanes.
+    const Section& section() const { return *this; }
+    // [audio thread] The state, for a caller that ran the recurrence itself; the coefficients stay.
+    Section& liveSection() { return *this; }
 
 private:
+    using Section::a1, Section::a2, Section::b0, Section::b1, Section::b2;
+    using Section::w, Section::s1, Section::s2, Section::y, Section::x1, Section::x2, Section::y2;
+
     // Solves, in double, for the s1, s2 with which this direct form II gives the same next two
     // outputs as the direct form I with the current coefficients and the history x1, x2, y, y2.
     void matchStateToHistory() {
@@ -101,12 +86,6 @@ private:
     }
 
     T a0 = 0;
-    T a1 = 0, a2 = 0;
-    T b0 = 0, b1 = 0, b2 = 0;
-    T w = 0;
-    T s1 = 0, s2 = 0;
-    T y = std::numeric_limits<T>::quiet_NaN();
-    T x1 = 0, x2 = 0, y2 = 0;  // the last two inputs and the output before y
     T frequency = std::numeric_limits<T>::quiet_NaN();
 };
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <limits>
+#include <type_traits>
 
 #include "dsp/filter/Allpass.h"
 #include "dsp/filter/LinkwitzRileyHP.h"
@@ -20,8 +22,8 @@ public:
     // [audio thread] Sets every section to the rate and clears its state; the all-passes are
     // re-tuned on the next setFrequencies whatever its frequencies.
     void setSampleRate(T rate) {
-        for (BiQuad<T>* s : splits()) s->setSampleRate(rate);
-        for (Allpass<T>* a : allpasses()) a->setSampleRate(rate);
+        for (BiQuad<T>* s : splitsOf(*this)) s->setSampleRate(rate);
+        for (Allpass<T>* a : allpassesOf(*this)) a->setSampleRate(rate);
         allpassMidFrequency = allpassHighFrequency = std::numeric_limits<T>::quiet_NaN();
     }
 
@@ -57,38 +59,32 @@ public:
     // [audio thread] True when no section holds an infinite or NaN state.
     bool hasFiniteState() const {
         bool finite = true;
-        for (const BiQuad<T>* s : splits()) finite = finite && s->hasFiniteState();
-        for (const Allpass<T>* a : allpasses()) finite = finite && a->hasFiniteState();
+        for (const BiQuad<T>* s : splitsOf(*this)) finite = finite && s->hasFiniteState();
+        for (const Allpass<T>* a : allpassesOf(*this)) finite = finite && a->hasFiniteState();
         return finite;
     }
     // [audio thread] Clears the state of every section whose state is infinite or NaN.
     void clearNonFiniteState() {
-        for (BiQuad<T>* s : splits())
+        for (BiQuad<T>* s : splitsOf(*this))
             if (!s->hasFiniteState()) s->reset();
-        for (Allpass<T>* a : allpasses())
+        for (Allpass<T>* a : allpassesOf(*this))
             if (!a->hasFiniteState()) a->reset();
     }
 
 private:
-    friend struct FourBandCrossoverLanes;
+    friend struct FourBandCrossoverLaneAccess;
 
-    struct Splits {
-        BiQuad<T>* s[6];
-        BiQuad<T>* const* begin() const { return s; }
-        BiQuad<T>* const* end() const { return s + 6; }
-    };
-    struct Allpasses {
-        Allpass<T>* a[3];
-        Allpass<T>* const* begin() const { return a; }
-        Allpass<T>* const* end() const { return a + 3; }
-    };
-    Splits splits() const {
-        auto* self = const_cast<FourBandCrossover*>(this);
-        return {{&self->lowLP, &self->lowHP, &self->midLP, &self->midHP, &self->highLP, &self->highHP}};
+    // The six splits and the three all-passes of self (const or not).
+    template <typename Self>
+    static auto splitsOf(Self& self) {
+        using Section = std::conditional_t<std::is_const_v<Self>, const BiQuad<T>, BiQuad<T>>;
+        return std::array<Section*, 6>{&self.lowLP, &self.lowHP,  &self.midLP,
+                                       &self.midHP, &self.highLP, &self.highHP};
     }
-    Allpasses allpasses() const {
-        auto* self = const_cast<FourBandCrossover*>(this);
-        return {{&self->lowAllpassMid, &self->lowAllpassHigh, &self->lowMidAllpassHigh}};
+    template <typename Self>
+    static auto allpassesOf(Self& self) {
+        using Section = std::conditional_t<std::is_const_v<Self>, const Allpass<T>, Allpass<T>>;
+        return std::array<Section*, 3>{&self.lowAllpassMid, &self.lowAllpassHigh, &self.lowMidAllpassHigh};
     }
 
     LinkwitzRileyLP<T> lowLP, midLP, highLP;

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "dsp/util/Select.h"
+#include "dsp/simd/Kernels.h"
 
 namespace dsp {
 
@@ -50,13 +50,7 @@ public:
 protected:
     // One step towards the rectified value v: the attack coefficient while v is above the envelope,
     // the release coefficient otherwise (also when v equals the envelope or is NaN).
-    T follow(T v) {
-        const T c = selectIfGreater(v, envelope, attackCoef, releaseCoef);
-        const T held = c * envelope;
-        const T moved = (1 - c) * v;
-        envelope = moved + held;
-        return envelope;
-    }
+    T follow(T v) { return kernel::followEnvelope(envelope, v, attackCoef, releaseCoef); }
 
     T attackCoef = std::numeric_limits<T>::quiet_NaN();
     T releaseCoef = std::numeric_limits<T>::quiet_NaN();

@@ -1,8 +1,8 @@
 #pragma once
 
-// The one switch between the SSE2 kernels and their scalar equivalents. Every x86-64 compiler
-// defines __SSE2__, so the scalar code would never be compiled there; TOLVA_FORCE_SCALAR (a CMake
-// option) turns the SSE2 kernels off so that CI builds and tests the scalar paths as well.
+// Whether the build has SSE2 registers (and so the SSE2 and AVX2 lanes of the DSP kernels). Every
+// x86-64 compiler defines __SSE2__; TOLVA_FORCE_SCALAR (a CMake option) builds as for a processor
+// without it, so that CI builds that configuration too.
 #if (defined(__SSE2__) || defined(_M_X64)) && !defined(TOLVA_FORCE_SCALAR)
 #include <emmintrin.h>
 #define DSP_SSE2 1

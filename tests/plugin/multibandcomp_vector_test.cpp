@@ -1,5 +1,6 @@
-// The vector paths against each other and against themselves at other host block sizes, over a
-// long signal with settings that glide, switches that flip and bursts of NaN and infinity.
+// The three code paths (scalar lanes, SSE2, AVX2) against each other and against themselves at
+// other host block sizes, over a long signal with settings that glide, switches that flip and
+// bursts of NaN and infinity.
 
 #include <gtest/gtest.h>
 
@@ -129,40 +130,49 @@ void expectSame(const Rendered& got, const Rendered& want, const std::string& wh
     EXPECT_EQ(firstDifference(got.state, want.state), -1) << what << ", final state";
 }
 
-bool hasAvx2() {
-    MultibandComp* probe = plugkit::client::Client::create<MultibandComp>();
-    probe->setVectorPath(Path::kAvx2);
-    const bool ok = probe->vectorPath() == Path::kAvx2;
-    plugkit::core::destroyFree(probe);
-    return ok;
+// The paths this build and processor have: scalar always, SSE2 on x86-64, AVX2 where the
+// processor has it.
+std::vector<Path> availablePaths() {
+    std::vector<Path> paths;
+    for (const Path path : {Path::kScalar, Path::kSse2, Path::kAvx2}) {
+        MultibandComp* probe = plugkit::client::Client::create<MultibandComp>();
+        probe->setVectorPath(path);
+        if (probe->vectorPath() == path) paths.push_back(path);
+        plugkit::core::destroyFree(probe);
+    }
+    return paths;
 }
 
-TEST(MultibandCompVectorPaths, AvxMatchesSseWithGlidesAndNonFiniteBursts) {
-    if (!hasAvx2()) GTEST_SKIP() << "no AVX2 on this processor";
+const char* pathName(Path path) {
+    return path == Path::kAvx2 ? "avx2" : path == Path::kSse2 ? "sse2" : "scalar";
+}
+
+TEST(MultibandCompVectorPaths, EveryPathMatchesScalarWithGlidesAndNonFiniteBursts) {
+    const std::vector<Path> paths = availablePaths();
     for (const double rate : kRates)
         for (const int channels : {1, 2}) {
             const Channels in = makeInput(channels, true);
             for (const int block : {1, 16, 256}) {
                 const std::string what = std::to_string(rate) + " Hz, " + std::to_string(channels) +
                                          " ch, block " + std::to_string(block);
-                const Rendered sse = render(Path::kSse2, rate, in, block);
+                const Rendered scalar = render(Path::kScalar, rate, in, block);
                 // The burst reached the output and the plug-in recovered from it.
-                EXPECT_FALSE(std::isfinite(sse.out[0][9005])) << what;
-                EXPECT_TRUE(std::isfinite(sse.out[0][kFrames - 1])) << what;
-                expectSame(render(Path::kAvx2, rate, in, block), sse, what);
+                EXPECT_FALSE(std::isfinite(scalar.out[0][9005])) << what;
+                EXPECT_TRUE(std::isfinite(scalar.out[0][kFrames - 1])) << what;
+                for (const Path path : paths)
+                    if (path != Path::kScalar)
+                        expectSame(render(path, rate, in, block), scalar, what + ", " + pathName(path));
             }
         }
 }
 
 TEST(MultibandCompVectorPaths, SmallHostBlocksGiveTheResultsOfLargeOnes) {
-    const bool avx2 = hasAvx2();
     for (const double rate : kRates)
         for (const int channels : {1, 2}) {
             const Channels in = makeInput(channels, false);
-            for (const Path path : {Path::kSse2, Path::kAvx2}) {
-                if (path == Path::kAvx2 && !avx2) continue;
-                const std::string what = std::to_string(rate) + " Hz, " + std::to_string(channels) + " ch, " +
-                                         (path == Path::kAvx2 ? "avx2" : "sse2");
+            for (const Path path : availablePaths()) {
+                const std::string what =
+                    std::to_string(rate) + " Hz, " + std::to_string(channels) + " ch, " + pathName(path);
                 const Rendered large = render(path, rate, in, 256);
                 for (const int block : {1, 4, 16}) expectSame(render(path, rate, in, block), large, what);
             }
@@ -172,13 +182,10 @@ TEST(MultibandCompVectorPaths, SmallHostBlocksGiveTheResultsOfLargeOnes) {
 // Settings that glide are brought into the live lanes as they move; with 4-frame blocks every glide
 // step falls in a block that reloads everything, which must give the same.
 TEST(MultibandCompVectorPaths, SettingsMovedIntoLiveLanesMatchAFreshLoad) {
-    const bool avx2 = hasAvx2();
     for (const int channels : {1, 2}) {
         const Channels in = makeInput(channels, false);
-        for (const Path path : {Path::kSse2, Path::kAvx2}) {
-            if (path == Path::kAvx2 && !avx2) continue;
-            const std::string what =
-                std::to_string(channels) + " ch, " + (path == Path::kAvx2 ? "avx2" : "sse2");
+        for (const Path path : availablePaths()) {
+            const std::string what = std::to_string(channels) + " ch, " + pathName(path);
             expectSame(render(path, kRates[0], in, 4), render(path, kRates[0], in, 4, true), what);
         }
     }

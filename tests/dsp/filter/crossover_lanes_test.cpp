@@ -10,36 +10,40 @@ namespace {
 
 using Crossover = dsp::FourBandCrossover<float>;
 
-[[maybe_unused]] void setUp(Crossover& x) {
+void setUp(Crossover& x) {
     x.setSampleRate(44100.0f);
     x.setFrequencies(150.0f, 1200.0f, 6000.0f);
 }
 
-// The lanes (BiQuadLanes and AllpassLanes in the crossover's layout) against the crossover's own
-// per-sample function: same bands and same final state, bit for bit, with a frequency move
-// between blocks and one channel as well as two.
-TEST(FourBandCrossoverLanes, MatchCrossoverProcessBitForBit) {
-#if DSP_SSE2
+// CrossoverQuads (on plain lanes and, where the build has them, SSE2 registers) against the
+// crossover's own per-sample function: same bands and same final state, bit for bit, with
+// frequency moves between blocks and one channel as well as two.
+template <typename L>
+void expectQuadsMatchTheCrossover() {
     for (const bool stereo : {true, false}) {
         Crossover lanes[2], single[2];
         for (Crossover* x : {&lanes[0], &lanes[1], &single[0], &single[1]}) setUp(*x);
         std::mt19937 rng(3);
         std::uniform_real_distribution<float> d(-1.0f, 1.0f);
         for (int block = 0; block < 8; ++block) {
-            dsp::FourBandCrossoverLanes run(lanes[0], stereo ? &lanes[1] : nullptr);
+            dsp::CrossoverLanes stored;
+            dsp::loadCrossoverLanes(stored, lanes[0], stereo ? &lanes[1] : nullptr, true);
+            dsp::kernel::CrossoverQuads<L> run;
+            run.eachCoefficient(dsp::kernel::LoadLanes<L>{}, stored);
+            run.eachState(dsp::kernel::LoadLanes<L>{}, stored);
             for (int i = 0; i < 500; ++i) {
                 const float x[2] = {d(rng), d(rng)};
-                __m128 b[2];
+                typename L::Q b[2];
                 run.step(x[0], x[1], b[0], b[1]);
                 for (int c = 0; c < (stereo ? 2 : 1); ++c) {
-                    alignas(16) float got[4];
-                    float want[4];
-                    _mm_store_ps(got, b[c]);
+                    float got[4], want[4];
+                    L::store(got, b[c]);
                     single[c].process(x[c], want);
                     for (int k = 0; k < 4; ++k) ASSERT_EQ(got[k], want[k]) << block << " " << i << " " << k;
                 }
             }
-            run.store();
+            run.eachState(dsp::kernel::StoreLanes<L>{}, stored);
+            dsp::storeCrossoverLanes(stored, lanes[0], stereo ? &lanes[1] : nullptr);
             const float f1 = 150.0f + 40.0f * block;
             for (Crossover* x : {&lanes[0], &lanes[1], &single[0], &single[1]})
                 x->setFrequencies(f1, 1200.0f, 6000.0f - 300.0f * block);
@@ -58,8 +62,12 @@ TEST(FourBandCrossoverLanes, MatchCrossoverProcessBitForBit) {
             for (int k = 0; k < 4; ++k) EXPECT_EQ(got[k], want[k]);  // the unused channel kept its state
         }
     }
-#else
-    GTEST_SKIP() << "scalar build: no lanes";
+}
+
+TEST(CrossoverQuads, MatchTheCrossoverBitForBit) {
+    expectQuadsMatchTheCrossover<dsp::simd::ScalarLanes>();
+#if DSP_SSE2
+    expectQuadsMatchTheCrossover<dsp::simd::Sse2Lanes>();
 #endif
 }
 

@@ -65,14 +65,14 @@ TEST(LinkwitzRiley, SampleRateClearsStateButFrequencyDoesNot) {
     lp.setFrequency(500.0f);
     for (int i = 0; i < 10; ++i) lp.getNextSample(1.0f);
     lp.setFrequency(800.0f);
-    auto s = lp.snapshot();
+    auto s = lp.section();
     EXPECT_EQ(s.x1, 1.0f);
     EXPECT_NE(s.y1, 0.0f);
     const float a0 = s.a0;
     lp.setFrequency(800.0f);  // unchanged: same coefficients, state kept
-    EXPECT_EQ(lp.snapshot().a0, a0);
+    EXPECT_EQ(lp.section().a0, a0);
     lp.setSampleRate(44100.0f);
-    s = lp.snapshot();
+    s = lp.section();
     EXPECT_EQ(s.x1, 0.0f);
     EXPECT_EQ(s.x2, 0.0f);
     EXPECT_EQ(s.y1, 0.0f);
@@ -127,15 +127,15 @@ TEST(Allpass, CoefficientsFollowTheRateOnlyOnTheNextTuning) {
     ap.reset();
     ap.setFrequency(1000.0f);
     EXPECT_TRUE(std::isfinite(ap.getNextSample(1.0f)));
-    const auto at48 = ap.snapshot();
+    const auto at48 = ap.section();
     ap.setSampleRate(96000.0f);  // state cleared, coefficients kept
-    auto s = ap.snapshot();
+    auto s = ap.section();
     EXPECT_EQ(s.a1, at48.a1);
     EXPECT_EQ(s.s1, 0.0f);
     EXPECT_EQ(s.y, 0.0f);
     ap.setFrequency(1000.0f);  // recomputed every time
-    EXPECT_NE(ap.snapshot().a1, at48.a1);
-    EXPECT_EQ(ap.snapshot().b2, 1.0f);
+    EXPECT_NE(ap.section().a1, at48.a1);
+    EXPECT_EQ(ap.section().b2, 1.0f);
 }
 
 TEST(Allpass, RetuningUnderASignalStaysBoundedAndContinuous) {

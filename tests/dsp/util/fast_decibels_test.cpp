@@ -40,6 +40,36 @@ TEST(FastDecibels, LogarithmWithinOneUlpOfTheRoundedLibraryResult) {
     EXPECT_GE(exact, total - total / 100000);
 }
 
+// Every lane type evaluates alike: one value at a time, plain lanes and SSE2 registers give the
+// same floats, bit for bit, also for values outside the fits' ranges.
+TEST(FastDecibels, EveryLaneTypeGivesTheSameFloats) {
+    using dsp::kernel::decibelsOf;
+    using dsp::kernel::powerOfTenOf;
+    using Plain = dsp::simd::ScalarLanes;
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> u(-400.0, 400.0);
+    const double specials[] = {0.0, -0.0, -1.0, HUGE_VAL, -HUGE_VAL, std::nan(""), 5e-324, 1e300};
+    for (int n = 0; n < 20000; ++n) {
+        double x[4];
+        for (int i = 0; i < 4; ++i) x[i] = n < 2 ? specials[4 * n + i] : std::pow(10.0, u(rng) / 20.0);
+        float plain[4], plainPower[4];
+        Plain::store(plain, decibelsOf<Plain>({{x[0], x[1], x[2], x[3]}}));
+        Plain::store(plainPower, powerOfTenOf<Plain>({{x[0] - 1, x[1], -x[2], x[3] / 50}}));
+        const double e[4] = {x[0] - 1, x[1], -x[2], x[3] / 50};
+        float four[4], fourPower[4];
+        dsp::decibelsFromAmplitude4(x, four);
+        dsp::powerOfTen4(e, fourPower);
+        for (int i = 0; i < 4; ++i) {
+            const float one = dsp::decibelsFromAmplitude(x[i]), onePower = dsp::powerOfTen(e[i]);
+            for (const float v : {plain[i], four[i]})
+                ASSERT_TRUE(std::memcmp(&v, &one, 4) == 0 || (std::isnan(v) && std::isnan(one))) << x[i];
+            for (const float v : {plainPower[i], fourPower[i]})
+                ASSERT_TRUE(std::memcmp(&v, &onePower, 4) == 0 || (std::isnan(v) && std::isnan(onePower)))
+                    << e[i];
+        }
+    }
+}
+
 TEST(FastDecibels, LogarithmSpecialValues) {
     const double x[4] = {0.0, HUGE_VAL, std::nan(""), 1.0};
     float out[4];
