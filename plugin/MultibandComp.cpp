@@ -410,16 +410,7 @@ bool MultibandComp::stateIsFinite() {
     // The double-precision crossovers run (and so can go non-finite) only when precise is set.
     const bool preciseFinite =
         !precise || (preciseCrossovers[0].hasFiniteState() && preciseCrossovers[1].hasFiniteState());
-    if (!laneCache.isEmpty()) return laneCache.isFinite() && preciseFinite;
-    bool finite = true;
-    for (int c = 0; c < 2; ++c) {
-        finite = finite && crossovers[c].hasFiniteState() && preciseCrossovers[c].hasFiniteState();
-        for (int k = 0; k < kNumBands; ++k) finite = finite && compressors[c][k].hasFiniteState();
-    }
-    for (int k = 0; k < kNumBands; ++k)
-        finite = finite && std::isfinite(inputMeters[k].getEnvelope()) &&
-                 std::isfinite(outputMeters[k].getEnvelope());
-    return finite;
+    return laneCache.isFinite() && preciseFinite;
 }
 
 void MultibandComp::recoverNonFiniteState() {

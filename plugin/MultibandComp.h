@@ -158,8 +158,7 @@ private:
     static void splitPrecise(void* self, const float* const* inputs, int from, int n, float (*bands)[8]);
     // Clears every filter, envelope and meter state that became infinite or NaN.
     void recoverNonFiniteState();
-    // True when no filter, envelope or meter state is infinite or NaN (checked on the lanes while
-    // they hold the live state).
+    // True when no filter, envelope or meter state is infinite or NaN, as the last block left it.
     bool stateIsFinite();
     // This object with the filters, compressors and meters brought up to date from the lanes.
     MultibandComp& objectsUpToDate() {

@@ -71,8 +71,8 @@ public:
     // the crossovers' state and coefficients.
     void reloadCrossover() { dsp::loadCrossoverLanes(lanes.split, objects.crossovers[0], second(), true); }
 
-    // In state current or ahead: true when no state value in the lanes is infinite or NaN (as the
-    // kernels found it at the end of their last block, or as loaded).
+    // True when no state value in the lanes was infinite or NaN when the kernels last ran on them
+    // (or when they were last loaded); dropping keeps the answer, as the objects take that state.
     bool isFinite() const { return finite; }
 
     BandLanes lanes{};

@@ -8,7 +8,6 @@
 #include <type_traits>
 
 #include "dsp/effect/AudioEffect.h"
-#include "dsp/util/FastDecibels.h"
 #include "dsp/util/PeakDetector.h"
 #include "plugkit/core/AlignedAlloc.h"
 #include "tolvacompressor/CompressorKernels.h"

@@ -8,36 +8,52 @@
 // bit for bit. Pure inline functions: no allocation, no lock, no system call.
 
 #include <bit>
+#include <concepts>
 #include <cstdint>
 
 namespace dsp::simd {
 
 // One float or double lane. Masks are bool.
-inline bool greater(float a, float b) { return a > b; }
-inline bool less(float a, float b) { return a < b; }
-inline bool equal(float a, float b) { return a == b; }
-inline float select(bool m, float a, float b) { return m ? a : b; }
+template <std::floating_point T>
+inline bool greater(T a, T b) {
+    return a > b;
+}
+template <std::floating_point T>
+inline bool less(T a, T b) {
+    return a < b;
+}
+template <std::floating_point T>
+inline bool equal(T a, T b) {
+    return a == b;
+}
+template <std::floating_point T>
+inline T select(bool m, T a, T b) {
+    return m ? a : b;
+}
 // m ? a : +0, as an AND with an all-ones or all-zeros mask.
-inline float keepIf(bool m, float a) { return m ? a : 0.0f; }
+template <std::floating_point T>
+inline T keepIf(bool m, T a) {
+    return m ? a : T(0);
+}
+// a > b ? a : b and a < b ? a : b (so NaN in b gives b).
+template <std::floating_point T>
+inline T maxOf(T a, T b) {
+    return a > b ? a : b;
+}
+template <std::floating_point T>
+inline T minOf(T a, T b) {
+    return a < b ? a : b;
+}
+inline bool bothOf(bool a, bool b) { return a && b; }
+inline bool allOf(bool m) { return m; }
 // The bits of a and b ANDed (masks stored as floats: all ones or zero).
 inline float bitAnd(float a, float b) {
     return std::bit_cast<float>(std::bit_cast<std::uint32_t>(a) & std::bit_cast<std::uint32_t>(b));
 }
 inline float abs(float a) { return std::bit_cast<float>(std::bit_cast<std::uint32_t>(a) & 0x7FFFFFFFu); }
-inline bool allOf(bool m) { return m; }
 inline double widen(float a) { return static_cast<double>(a); }
 inline float narrow(double a) { return static_cast<float>(a); }
 
-inline bool bothOf(bool a, bool b) { return a && b; }
-
-inline bool greater(double a, double b) { return a > b; }
-inline bool equal(double a, double b) { return a == b; }
-// a > b ? a : b and a < b ? a : b (so NaN in b gives b).
-inline double maxOf(double a, double b) { return a > b ? a : b; }
-inline double minOf(double a, double b) { return a < b ? a : b; }
-inline bool less(double a, double b) { return a < b; }
-inline double select(bool m, double a, double b) { return m ? a : b; }
-inline double keepIf(bool m, double a) { return m ? a : 0.0; }
 // x = 2^e * m for finite normal x > 0: m in [1, 2) and e, both exactly.
 inline void splitExponent(double x, double& m, double& e) {
     const std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
@@ -47,7 +63,8 @@ inline void splitExponent(double x, double& m, double& e) {
 // 2^n, where r = n + 1.5 * 2^52 holds the integer n in [-1022, 1023] in its low mantissa bits
 // (integer arithmetic that wraps, as the vector registers do, so NaN gives some NaN-bound value).
 inline double powerOfTwo(double r) {
-    const std::uint64_t n = std::bit_cast<std::uint64_t>(r) - std::bit_cast<std::uint64_t>(6755399441055744.0);
+    const std::uint64_t n =
+        std::bit_cast<std::uint64_t>(r) - std::bit_cast<std::uint64_t>(6755399441055744.0);
     return std::bit_cast<double>((n + 1023) << 52);
 }
 
@@ -63,12 +80,12 @@ struct Pack {
     }
 };
 
-#define DSP_PACK_BINARY(op)                                                 \
-    template <typename V, int N>                                              \
+#define DSP_PACK_BINARY(op)                                                                          \
+    template <typename V, int N>                                                                     \
     [[gnu::always_inline]] inline Pack<V, N> operator op(const Pack<V, N>& a, const Pack<V, N>& b) { \
-        Pack<V, N> out;                                                       \
-        for (int i = 0; i < N; ++i) out.r[i] = a.r[i] op b.r[i];              \
-        return out;                                                           \
+        Pack<V, N> out;                                                                              \
+        for (int i = 0; i < N; ++i) out.r[i] = a.r[i] op b.r[i];                                     \
+        return out;                                                                                  \
     }
 DSP_PACK_BINARY(+)
 DSP_PACK_BINARY(-)
@@ -76,12 +93,12 @@ DSP_PACK_BINARY(*)
 DSP_PACK_BINARY(/)
 #undef DSP_PACK_BINARY
 
-#define DSP_PACK_MAP(name)                                                                 \
-    template <typename V, int N, typename... Rest>                                         \
-    [[gnu::always_inline]] inline auto name(const Pack<V, N>& a, const Rest&... rest) {                           \
-        Pack<decltype(name(a.r[0], rest.r[0]...)), N> out;                                 \
-        for (int i = 0; i < N; ++i) out.r[i] = name(a.r[i], rest.r[i]...);                 \
-        return out;                                                                        \
+#define DSP_PACK_MAP(name)                                                              \
+    template <typename V, int N, typename... Rest>                                      \
+    [[gnu::always_inline]] inline auto name(const Pack<V, N>& a, const Rest&... rest) { \
+        Pack<decltype(name(a.r[0], rest.r[0]...)), N> out;                              \
+        for (int i = 0; i < N; ++i) out.r[i] = name(a.r[i], rest.r[i]...);              \
+        return out;                                                                     \
     }
 DSP_PACK_MAP(greater)
 DSP_PACK_MAP(bothOf)
@@ -127,12 +144,16 @@ inline Pack<V, N> powerOfTwo(const Pack<V, N>& r) {
 struct IntoLane {
     int i;
     template <int N>
-    void operator()(Pack<float, N>& lanes, const float& value) const { lanes.r[i] = value; }
+    void operator()(Pack<float, N>& lanes, const float& value) const {
+        lanes.r[i] = value;
+    }
 };
 struct FromLane {
     int i;
     template <int N>
-    void operator()(float& value, const Pack<float, N>& lanes) const { value = lanes.r[i]; }
+    void operator()(float& value, const Pack<float, N>& lanes) const {
+        value = lanes.r[i];
+    }
 };
 
 // Lanes for a single value: a compressor object processing its own sample. Q is one T, QD one
@@ -188,6 +209,7 @@ struct ScalarLanes {
         for (int i = 0; i < 8; ++i) out[i] = f.r[i];
     }
     static Q load(const float* in) { return {{in[0], in[1], in[2], in[3]}}; }
+    static QD load(const double* in) { return {{in[0], in[1], in[2], in[3]}}; }
     static F loadFrame(const float* in) {
         F f;
         for (int i = 0; i < 8; ++i) f.r[i] = in[i];

@@ -94,6 +94,7 @@ struct Sse2Lanes {
         _mm_storeu_ps(out + 4, f.r[1].v);
     }
     DSP_FORCE_INLINE static Q load(const float* in) { return _mm_loadu_ps(in); }
+    DSP_FORCE_INLINE static QD load(const double* in) { return {{_mm_loadu_pd(in), _mm_loadu_pd(in + 2)}}; }
     DSP_FORCE_INLINE static F loadFrame(const float* in) { return {{_mm_loadu_ps(in), _mm_loadu_ps(in + 4)}}; }
     DSP_FORCE_INLINE static Q splat(float v) { return F4(v); }
     DSP_FORCE_INLINE static F splatFrame(float v) { return {{F4(v), F4(v)}}; }
