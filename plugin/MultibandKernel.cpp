@@ -1,4 +1,4 @@
-// The multiband kernel on scalar lanes and on SSE2 lanes (the AVX2 one is MultibandCompAvx2.cpp).
+// The multiband kernel on scalar lanes and on SSE2 lanes (the AVX2 one is MultibandKernelAvx2.cpp).
 
 #include <cstring>
 
