@@ -57,15 +57,15 @@ DSP_AVX2 D4 minOf(D4 a, D4 b) { return _mm256_min_pd(a.v, b.v); }
 DSP_AVX2 bool allOf(D4 m) { return _mm256_movemask_pd(m.v) == 15; }
 DSP_AVX2 void splitExponent(D4 x, D4& m, D4& e) {
     const __m256i bits = _mm256_castpd_si256(x.v);
-    const __m256i expMagic = _mm256_set1_epi64x(0x4330000000000000LL);
+    const __m256i expMagic = _mm256_set1_epi64x(kTwoTo52Bits);
     e = _mm256_sub_pd(_mm256_castsi256_pd(_mm256_or_si256(_mm256_srli_epi64(bits, 52), expMagic)),
-                      _mm256_set1_pd(4503599627370496.0 + 1023.0));
-    m = _mm256_castsi256_pd(_mm256_or_si256(_mm256_and_si256(bits, _mm256_set1_epi64x(0x000FFFFFFFFFFFFFLL)),
-                                            _mm256_set1_epi64x(0x3FF0000000000000LL)));
+                      _mm256_set1_pd(kTwoTo52PlusBias));
+    m = _mm256_castsi256_pd(_mm256_or_si256(_mm256_and_si256(bits, _mm256_set1_epi64x(kMantissaBits)),
+                                            _mm256_set1_epi64x(kOneBits)));
 }
 DSP_AVX2 D4 powerOfTwo(D4 r) {
     const __m256i n =
-        _mm256_sub_epi64(_mm256_castpd_si256(r.v), _mm256_castpd_si256(_mm256_set1_pd(6755399441055744.0)));
+        _mm256_sub_epi64(_mm256_castpd_si256(r.v), _mm256_castpd_si256(_mm256_set1_pd(kRoundMagic)));
     return _mm256_castsi256_pd(_mm256_slli_epi64(_mm256_add_epi64(n, _mm256_set1_epi64x(1023)), 52));
 }
 

@@ -54,17 +54,25 @@ inline float abs(float a) { return std::bit_cast<float>(std::bit_cast<std::uint3
 inline double widen(float a) { return static_cast<double>(a); }
 inline float narrow(double a) { return static_cast<float>(a); }
 
+// The bits of doubles that the exponent operations below take apart and put together.
+inline constexpr std::int64_t kMantissaBits = 0x000FFFFFFFFFFFFF;
+inline constexpr std::int64_t kOneBits = 0x3FF0000000000000;      // 1.0
+inline constexpr std::int64_t kTwoTo52Bits = 0x4330000000000000;  // 2^52
+inline constexpr double kTwoTo52PlusBias = 4503599627370496.0 + 1023.0;
+// 1.5 * 2^52: t + kRoundMagic - kRoundMagic is t rounded to the nearest integer for |t| < 2^51, and
+// the low mantissa bits of t + kRoundMagic hold that integer.
+inline constexpr double kRoundMagic = 6755399441055744.0;
+
 // x = 2^e * m for finite normal x > 0: m in [1, 2) and e, both exactly.
 inline void splitExponent(double x, double& m, double& e) {
     const std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
     e = static_cast<double>(static_cast<std::int64_t>(bits >> 52) - 1023);
-    m = std::bit_cast<double>((bits & 0x000FFFFFFFFFFFFFull) | 0x3FF0000000000000ull);
+    m = std::bit_cast<double>((bits & kMantissaBits) | kOneBits);
 }
-// 2^n, where r = n + 1.5 * 2^52 holds the integer n in [-1022, 1023] in its low mantissa bits
+// 2^n, where r = n + kRoundMagic holds the integer n in [-1022, 1023] in its low mantissa bits
 // (integer arithmetic that wraps, as the vector registers do, so NaN gives some NaN-bound value).
 inline double powerOfTwo(double r) {
-    const std::uint64_t n =
-        std::bit_cast<std::uint64_t>(r) - std::bit_cast<std::uint64_t>(6755399441055744.0);
+    const std::uint64_t n = std::bit_cast<std::uint64_t>(r) - std::bit_cast<std::uint64_t>(kRoundMagic);
     return std::bit_cast<double>((n + 1023) << 52);
 }
 

@@ -32,7 +32,9 @@ DSP_FORCE_INLINE F4 operator/(F4 a, F4 b) { return _mm_div_ps(a.v, b.v); }
 DSP_FORCE_INLINE F4 greater(F4 a, F4 b) { return _mm_cmpgt_ps(a.v, b.v); }
 DSP_FORCE_INLINE F4 less(F4 a, F4 b) { return _mm_cmplt_ps(a.v, b.v); }
 DSP_FORCE_INLINE F4 equal(F4 a, F4 b) { return _mm_cmpeq_ps(a.v, b.v); }
-DSP_FORCE_INLINE F4 select(F4 m, F4 a, F4 b) { return _mm_or_ps(_mm_and_ps(m.v, a.v), _mm_andnot_ps(m.v, b.v)); }
+DSP_FORCE_INLINE F4 select(F4 m, F4 a, F4 b) {
+    return _mm_or_ps(_mm_and_ps(m.v, a.v), _mm_andnot_ps(m.v, b.v));
+}
 DSP_FORCE_INLINE F4 keepIf(F4 m, F4 a) { return _mm_and_ps(m.v, a.v); }
 DSP_FORCE_INLINE F4 bitAnd(F4 a, F4 b) { return _mm_and_ps(a.v, b.v); }
 DSP_FORCE_INLINE F4 abs(F4 a) { return _mm_andnot_ps(_mm_set1_ps(-0.0f), a.v); }
@@ -45,7 +47,9 @@ DSP_FORCE_INLINE D2 operator*(D2 a, D2 b) { return _mm_mul_pd(a.v, b.v); }
 DSP_FORCE_INLINE D2 operator/(D2 a, D2 b) { return _mm_div_pd(a.v, b.v); }
 DSP_FORCE_INLINE D2 greater(D2 a, D2 b) { return _mm_cmpgt_pd(a.v, b.v); }
 DSP_FORCE_INLINE D2 less(D2 a, D2 b) { return _mm_cmplt_pd(a.v, b.v); }
-DSP_FORCE_INLINE D2 select(D2 m, D2 a, D2 b) { return _mm_or_pd(_mm_and_pd(m.v, a.v), _mm_andnot_pd(m.v, b.v)); }
+DSP_FORCE_INLINE D2 select(D2 m, D2 a, D2 b) {
+    return _mm_or_pd(_mm_and_pd(m.v, a.v), _mm_andnot_pd(m.v, b.v));
+}
 DSP_FORCE_INLINE D2 keepIf(D2 m, D2 a) { return _mm_and_pd(m.v, a.v); }
 DSP_FORCE_INLINE D2 bothOf(D2 a, D2 b) { return _mm_and_pd(a.v, b.v); }
 DSP_FORCE_INLINE D2 maxOf(D2 a, D2 b) { return _mm_max_pd(a.v, b.v); }
@@ -53,14 +57,14 @@ DSP_FORCE_INLINE D2 minOf(D2 a, D2 b) { return _mm_min_pd(a.v, b.v); }
 DSP_FORCE_INLINE bool allOf(D2 m) { return _mm_movemask_pd(m.v) == 3; }
 DSP_FORCE_INLINE void splitExponent(D2 x, D2& m, D2& e) {
     const __m128i bits = _mm_castpd_si128(x.v);
-    const __m128i expMagic = _mm_set1_epi64x(0x4330000000000000LL);  // 2^52 as a double
+    const __m128i expMagic = _mm_set1_epi64x(kTwoTo52Bits);
     e = _mm_sub_pd(_mm_castsi128_pd(_mm_or_si128(_mm_srli_epi64(bits, 52), expMagic)),
-                   _mm_set1_pd(4503599627370496.0 + 1023.0));
-    m = _mm_castsi128_pd(_mm_or_si128(_mm_and_si128(bits, _mm_set1_epi64x(0x000FFFFFFFFFFFFFLL)),
-                                      _mm_set1_epi64x(0x3FF0000000000000LL)));
+                   _mm_set1_pd(kTwoTo52PlusBias));
+    m = _mm_castsi128_pd(
+        _mm_or_si128(_mm_and_si128(bits, _mm_set1_epi64x(kMantissaBits)), _mm_set1_epi64x(kOneBits)));
 }
 DSP_FORCE_INLINE D2 powerOfTwo(D2 r) {
-    const __m128i n = _mm_sub_epi64(_mm_castpd_si128(r.v), _mm_castpd_si128(_mm_set1_pd(6755399441055744.0)));
+    const __m128i n = _mm_sub_epi64(_mm_castpd_si128(r.v), _mm_castpd_si128(_mm_set1_pd(kRoundMagic)));
     return _mm_castsi128_pd(_mm_slli_epi64(_mm_add_epi64(n, _mm_set1_epi64x(1023)), 52));
 }
 
@@ -72,8 +76,12 @@ struct Sse2Lanes {
     using F = Pack<F4, 2>;
     static constexpr int kQuadLanes = 4;
 
-    DSP_FORCE_INLINE static QD widen(Q q) { return {{_mm_cvtps_pd(q.v), _mm_cvtps_pd(_mm_movehl_ps(q.v, q.v))}}; }
-    DSP_FORCE_INLINE static Q narrow(const QD& d) { return _mm_movelh_ps(_mm_cvtpd_ps(d.r[0].v), _mm_cvtpd_ps(d.r[1].v)); }
+    DSP_FORCE_INLINE static QD widen(Q q) {
+        return {{_mm_cvtps_pd(q.v), _mm_cvtps_pd(_mm_movehl_ps(q.v, q.v))}};
+    }
+    DSP_FORCE_INLINE static Q narrow(const QD& d) {
+        return _mm_movelh_ps(_mm_cvtpd_ps(d.r[0].v), _mm_cvtpd_ps(d.r[1].v));
+    }
     DSP_FORCE_INLINE static Q low(const F& f) { return f.r[0]; }
     DSP_FORCE_INLINE static Q high(const F& f) { return f.r[1]; }
     DSP_FORCE_INLINE static F join(Q lo, Q hi) { return {{lo, hi}}; }
@@ -95,7 +103,9 @@ struct Sse2Lanes {
     }
     DSP_FORCE_INLINE static Q load(const float* in) { return _mm_loadu_ps(in); }
     DSP_FORCE_INLINE static QD load(const double* in) { return {{_mm_loadu_pd(in), _mm_loadu_pd(in + 2)}}; }
-    DSP_FORCE_INLINE static F loadFrame(const float* in) { return {{_mm_loadu_ps(in), _mm_loadu_ps(in + 4)}}; }
+    DSP_FORCE_INLINE static F loadFrame(const float* in) {
+        return {{_mm_loadu_ps(in), _mm_loadu_ps(in + 4)}};
+    }
     DSP_FORCE_INLINE static Q splat(float v) { return F4(v); }
     DSP_FORCE_INLINE static F splatFrame(float v) { return {{F4(v), F4(v)}}; }
 
@@ -105,7 +115,9 @@ struct Sse2Lanes {
     DSP_FORCE_INLINE static Q interleaveLow(Q a, Q b) { return _mm_unpacklo_ps(a.v, b.v); }
     DSP_FORCE_INLINE static Q lowHalves(Q a, Q b) { return _mm_movelh_ps(a.v, b.v); }
     DSP_FORCE_INLINE static Q highHalves(Q a, Q b) { return _mm_movehl_ps(b.v, a.v); }
-    DSP_FORCE_INLINE static Q negateOdd(Q v) { return _mm_xor_ps(v.v, _mm_setr_ps(0.0f, -0.0f, 0.0f, -0.0f)); }
+    DSP_FORCE_INLINE static Q negateOdd(Q v) {
+        return _mm_xor_ps(v.v, _mm_setr_ps(0.0f, -0.0f, 0.0f, -0.0f));
+    }
 };
 #undef DSP_FORCE_INLINE
 
