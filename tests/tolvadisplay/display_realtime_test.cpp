@@ -97,7 +97,7 @@ TEST_F(DisplayFedByAudio, AudioEditorAndHostThreadsRunTogether) {
         }
     });
     OwnedImage<RGBA8> window;
-    window.size(800, 450);
+    window.size(kWinW, kWinH);
     plugkit::core::Vec<Box> rects;
     for (int frame = 0; frame < 60 || blocks.load() < 300; ++frame) {
         display->animate(0.016, frame * 0.016);

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "gui/EditorLayout.h"
 #include "tests/support/X11TestDisplay.h"
 
 namespace {
@@ -128,11 +129,15 @@ TEST_F(TolvaGuiTest, KnobDragAndSoloClickReachTheHost) {
     Window child = 0;
     XTranslateCoordinates(display_, window, DefaultRootWindow(display_), 0, 0, &ox, &oy, &child);
 
-    moveTo(ox, oy, 110, 278);  // band 1's attack knob
+    namespace layout = tolvagui::layout;
+    const auto knob = layout::bandKnob(0);  // band 1's attack knob
+    const int knobX = (knob.min.x + knob.max.x) / 2, knobY = (knob.min.y + knob.max.y) / 2;
+    moveTo(ox, oy, knobX, knobY);
     button(true);
-    for (int y = 270; y >= 238; y -= 8) moveTo(ox, oy, 110, y);
+    for (int y = knobY - 8; y >= knobY - 40; y -= 8) moveTo(ox, oy, knobX, y);
     button(false);
-    moveTo(ox, oy, 140 + 2 * 192, 419);  // band 3's solo switch
+    const auto solo = layout::inBand(layout::kSoloSwitch, 2);  // band 3's solo switch
+    moveTo(ox, oy, (solo.min.x + solo.max.x) / 2, (solo.min.y + solo.max.y) / 2);
     button(true);
     button(false);
     sleepMs(200);
