@@ -29,9 +29,10 @@ build_tests() {
     grep -Fx -f <(echo "$targets") || true)
   [ ${#selected[@]} -eq 0 ] || scripts/build.sh "$flavour" --target "${selected[@]}"
 }
+# Starts the stage named $1 ("" after the last) and ends the one before with the time it took.
 stage_start=$SECONDS
 stage() {
-  [ -z "${stage_name:-}" ] || echo "-- $stage_name: $((SECONDS - stage_start)) s"
+  [ -z "${stage_name:-}" ] || echo "== $stage_name: $((SECONDS - stage_start)) s"
   stage_name=$1
   stage_start=$SECONDS
   [ -z "$stage_name" ] || echo "== $stage_name"
