@@ -9,6 +9,7 @@
 namespace tolvagui::layout {
 
 using plugkit::graphics::Box;
+using plugkit::graphics::Point;
 
 inline constexpr int kWidth = 800;
 inline constexpr int kHeight = 450;
@@ -60,5 +61,7 @@ inline constexpr float kReadoutWidth = 52.0f;
 inline constexpr float kReadoutHeight = 15.0f;
 constexpr float centreX(Box box) { return static_cast<float>(box.min.x + box.max.x) / 2.0f; }
 constexpr float centreY(Box box) { return static_cast<float>(box.min.y + box.max.y) / 2.0f; }
+// The pixel in the middle of a box (towards its min corner), where a click on the widget aims.
+constexpr Point middle(Box box) { return {(box.min.x + box.max.x) / 2, (box.min.y + box.max.y) / 2}; }
 
 }  // namespace tolvagui::layout

@@ -18,12 +18,8 @@ namespace tolvagui {
 namespace {
 
 using plugin::MultibandComp;
-using plugkit::graphics::Box;
 using plugkit::window::HeadlessWindow;
 using plugkit::window::MouseButton;
-
-int midX(Box box) { return (box.min.x + box.max.x) / 2; }
-int midY(Box box) { return (box.min.y + box.max.y) / 2; }
 
 struct RecordingHost : plugkit::client::IHostCommand {
     std::string events;  // one "b<index> ", "a<index> " or "e<index> " per call
@@ -83,8 +79,8 @@ TEST_F(EditorTest, InputReachesTheWidgetUnderThePointer) {
     HeadlessWindow* w = open();
     ASSERT_NE(w, nullptr);
     const double attack = value(1);
-    const int x = midX(layout::bandKnob(0)), y = midY(layout::bandKnob(0));  // band 1's attack knob
-    ASSERT_TRUE(layout::kBandKnobLabel[0].contains(x, y));                   // under its label
+    const auto [x, y] = layout::middle(layout::bandKnob(0));  // band 1's attack knob
+    ASSERT_TRUE(layout::kBandKnobLabel[0].contains(x, y));    // under its label
     ASSERT_TRUE(w->mouseClick(x, y, MouseButton::left));
     w->mouseMove(x, y);
     w->mouseMove(x, y - 20);
@@ -94,14 +90,14 @@ TEST_F(EditorTest, InputReachesTheWidgetUnderThePointer) {
     EXPECT_EQ(host.events.substr(host.events.size() - 3), "e1 ");
 
     host.events.clear();
-    const Box solo = layout::inBand(layout::kSoloSwitch, 1);  // band 2's solo switch
-    ASSERT_TRUE(w->mouseClick(midX(solo), midY(solo), MouseButton::left));
-    w->mouseRelease(midX(solo), midY(solo), MouseButton::left);
+    const auto solo = layout::middle(layout::inBand(layout::kSoloSwitch, 1));  // band 2's solo switch
+    ASSERT_TRUE(w->mouseClick(solo.x, solo.y, MouseButton::left));
+    w->mouseRelease(solo.x, solo.y, MouseButton::left);
     EXPECT_EQ(host.events, "b21 a21 e21 ");
     for (int band = 0; band < 4; ++band)
         EXPECT_EQ(value(MultibandComp::kSoloLow + band), band == 1 ? 1.0 : 0.0);
-    ASSERT_TRUE(w->mouseClick(midX(solo), midY(solo), MouseButton::left));
-    w->mouseRelease(midX(solo), midY(solo), MouseButton::left);
+    ASSERT_TRUE(w->mouseClick(solo.x, solo.y, MouseButton::left));
+    w->mouseRelease(solo.x, solo.y, MouseButton::left);
     EXPECT_EQ(value(MultibandComp::kSoloLowMid), 0.0);
 }
 

@@ -68,14 +68,12 @@ TEST_F(DisplayFedByAudio, AudioThreadFeedsTheDisplayWithoutHeapOrLock) {
 #ifdef TOLVA_COUNT_CALLS
     EXPECT_EQ(host::realtime::realtimeCounts().heapCalls, 0);
     EXPECT_EQ(host::realtime::realtimeCounts().locks, 0);
-    // The hooks see what the same thread does outside the audio path.
+    // The hooks see the lock the display takes outside the audio path.
     {
         host::realtime::AudioThreadMark mark;
         display->onBeginDrag();  // the dirty list's lock
-        delete new int(1);
     }
     EXPECT_GT(host::realtime::realtimeCounts().locks, 0);
-    EXPECT_GT(host::realtime::realtimeCounts().heapCalls, 0);
     display->onStopDrag();
 #endif
 }

@@ -130,14 +130,13 @@ TEST_F(TolvaGuiTest, KnobDragAndSoloClickReachTheHost) {
     XTranslateCoordinates(display_, window, DefaultRootWindow(display_), 0, 0, &ox, &oy, &child);
 
     namespace layout = tolvagui::layout;
-    const auto knob = layout::bandKnob(0);  // band 1's attack knob
-    const int knobX = (knob.min.x + knob.max.x) / 2, knobY = (knob.min.y + knob.max.y) / 2;
-    moveTo(ox, oy, knobX, knobY);
+    const auto knob = layout::middle(layout::bandKnob(0));  // band 1's attack knob
+    moveTo(ox, oy, knob.x, knob.y);
     button(true);
-    for (int y = knobY - 8; y >= knobY - 40; y -= 8) moveTo(ox, oy, knobX, y);
+    for (int y = knob.y - 8; y >= knob.y - 40; y -= 8) moveTo(ox, oy, knob.x, y);
     button(false);
-    const auto solo = layout::inBand(layout::kSoloSwitch, 2);  // band 3's solo switch
-    moveTo(ox, oy, (solo.min.x + solo.max.x) / 2, (solo.min.y + solo.max.y) / 2);
+    const auto solo = layout::middle(layout::inBand(layout::kSoloSwitch, 2));  // band 3's solo switch
+    moveTo(ox, oy, solo.x, solo.y);
     button(true);
     button(false);
     sleepMs(200);
