@@ -1,1 +1,1 @@
-tolva_add_bench(gui_bench ${CMAKE_CURRENT_SOURCE_DIR}/gui_bench.cpp LIBS plugkit_gui tolva_plugin)
+tolva_add_bench(gui_bench ${CMAKE_CURRENT_SOURCE_DIR}/gui_bench.cpp LIBS tolva_gui_install tolva_gui)

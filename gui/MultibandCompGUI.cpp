@@ -25,6 +25,9 @@ using Resource = tolva::resources::Resource;
 constexpr int kFrames = 60;  // frames of every filmstrip
 constexpr RGBA8 kTextColor{0, 0, 0, 255};
 constexpr int kTextSize = 10;
+// The parameters of a band's knobs, in the order of layout::bandKnob and layout::kBandKnobLabel.
+constexpr int kKnobParams[4] = {MultibandComp::kAttack, MultibandComp::kRelease, MultibandComp::kRatio,
+                                MultibandComp::kGain};
 
 // The images are built into the binary: one that does not decode is a broken build.
 OwnedImage<RGBA8>* decode(const Resource& resource) {
@@ -56,7 +59,7 @@ Widget* place(Widget* widget, Box box) {
 }  // namespace
 
 MultibandCompGUI::MultibandCompGUI(MultibandComp* plugin)
-    : FlatBackgroundGUI(kWidth, kHeight, tolva::resources::background_png.data,
+    : FlatBackgroundGUI(layout::kWidth, layout::kHeight, tolva::resources::background_png.data,
                         tolva::resources::background_png.size),
       plugin_(plugin),
       font_(embeddedFont()),
@@ -84,27 +87,24 @@ MultibandCompGUI::MultibandCompGUI(MultibandComp* plugin)
             floatParam(plugin, MultibandComp::kParamsPerBand),
             floatParam(plugin, 2 * MultibandComp::kParamsPerBand),
             floatParam(plugin, 3 * MultibandComp::kParamsPerBand), font_, handleImage_->toRef().asConst()),
-        Box(15, 50, 785, 225));
-    overlay_ = place(addNew<pelgui::UIBitmap>(ctx, overlayImage_), Box(0, 0, 799, 449));
+        layout::kDisplay);
+    overlay_ = place(addNew<pelgui::UIBitmap>(ctx, overlayImage_), layout::kOverlay);
 
-    for (int band = 0; band < kNumBands; ++band) {
-        const int x = 124 + band * kBandSpacing;
+    for (int band = 0; band < kNumBands; ++band)
         soloSwitches_[band] = place(
             addNew<UIImageSwitch>(ctx, boolParam(plugin, MultibandComp::kSoloLow + band), soloOn_, soloOff_),
-            Box(x, 412, x + 33, 426));
-    }
+            layout::inBand(layout::kSoloSwitch, band));
     autoGainSwitch_ = place(
         addNew<UIImageSwitch>(ctx, boolParam(plugin, MultibandComp::kAutoGain), autoGainOn_, autoGainOff_),
-        Box(710, 27, 744, 41));
+        layout::kAutoGainSwitch);
     outputKnob_ = place(addNew<UIFilmstripKnob>(ctx, floatParam(plugin, MultibandComp::kOutputGain),
                                                 outputKnobStrip_, kFrames),
-                        Box(632, 15, 657, 40));
+                        layout::kOutputKnob);
     labels_[kNumLabels - 1] =
         place(addNew<pelgui::UIParamLabel>(ctx, floatParam(plugin, MultibandComp::kOutputGain), font_,
                                            kTextColor, kTextSize, 2, 3, " "),
-              Box(574, 15, 624, 40));
-    logo_ =
-        place(addNew<pelgui::UIImageLogo>(ctx, logoImage_, plugin->info().homepage), Box(612, 434, 782, 449));
+              layout::kOutputLabel);
+    logo_ = place(addNew<pelgui::UIImageLogo>(ctx, logoImage_, plugin->info().homepage), layout::kLogo);
 
     // Published last: the audio thread reaches the display only once the whole editor exists.
     plugin->setBandLevelSink(display_);
@@ -113,27 +113,19 @@ MultibandCompGUI::MultibandCompGUI(MultibandComp* plugin)
 void MultibandCompGUI::addBandControls(int band) {
     plugkit::gui::UIContext* ctx = context();
     const int base = band * MultibandComp::kParamsPerBand;
-    const int x = band * kBandSpacing;
     sliders_[band] =
         place(addNew<UIFilmstripSlider>(ctx, floatParam(plugin_, base + MultibandComp::kThreshold),
                                         sliderStrip_, kFrames),
-              Box(34 + x, 227, 58 + x, 397));
-    // Attack and release on the upper row, ratio and gain on the lower one.
-    static constexpr int kKnobParams[4] = {MultibandComp::kAttack, MultibandComp::kRelease,
-                                           MultibandComp::kRatio, MultibandComp::kGain};
-    for (int k = 0; k < 4; ++k) {
-        const int left = (k % 2 == 0 ? 85 : 150) + x;
-        const int top = k < 2 ? 253 : 337;
+              layout::inBand(layout::kThresholdSlider, band));
+    for (int k = 0; k < 4; ++k)
         knobs_[band][k] = place(
             addNew<UIFilmstripKnob>(ctx, floatParam(plugin_, base + kKnobParams[k]), bandKnobStrip_, kFrames),
-            Box(left, top, left + 50, top + 50));
-    }
+            layout::inBand(layout::bandKnob(k), band));
 }
 
 void MultibandCompGUI::addBandLabels(int band) {
     plugkit::gui::UIContext* ctx = context();
     const int base = band * MultibandComp::kParamsPerBand;
-    const int x = band * kBandSpacing;
     // "A" labels keep two decimals up to four digits with the unit attached ("-3.00dB", "20.00ms");
     // "B" labels up to three digits with a space before the unit ("4.00 ", "0.00 dB").
     auto labelA = [&](int index, Box box) {
@@ -147,13 +139,11 @@ void MultibandCompGUI::addBandLabels(int band) {
                      box);
     };
     pelgui::UIParamLabel** out = labels_ + band * MultibandComp::kParamsPerBand;
-    // The first band's threshold label is a shorter box lower down; both centre on the same row.
-    out[0] = band == 0 ? labelA(base + MultibandComp::kThreshold, Box(23, 395, 73, 410))
-                       : labelA(base + MultibandComp::kThreshold, Box(23 + x, 377, 71 + x, 427));
-    out[1] = labelA(base + MultibandComp::kAttack, Box(87 + x, 183, 135 + x, 303));
-    out[2] = labelA(base + MultibandComp::kRelease, Box(152 + x, 183, 202 + x, 303));
-    out[3] = labelB(base + MultibandComp::kRatio, Box(87 + x, 267, 135 + x, 387));
-    out[4] = labelB(base + MultibandComp::kGain, Box(152 + x, 267, 202 + x, 387));
+    out[0] = labelA(base + MultibandComp::kThreshold, layout::thresholdLabel(band));
+    for (int k = 0; k < 4; ++k) {
+        const Box box = layout::inBand(layout::kBandKnobLabel[k], band);
+        out[1 + k] = k < 2 ? labelA(base + kKnobParams[k], box) : labelB(base + kKnobParams[k], box);
+    }
 }
 
 MultibandCompGUI::~MultibandCompGUI() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/EditorLayout.h"
 #include "plugkit/flatwidgets/FlatBackgroundGUI.h"
 #include "plugkit/flatwidgets/UIFilmstripKnob.h"
 #include "plugkit/flatwidgets/UIFilmstripSlider.h"
@@ -31,15 +32,13 @@ using plugkit::graphics::RGBA8;
 // The plug-in's 800 x 450 editor: four band columns (threshold slider, attack, release, ratio and
 // gain knobs, value labels, solo switch), the crossover display under a faint overlay, the Auto Gain
 // switch, the output gain knob with its label and the logo, over the embedded background. Every
-// widget is made and placed in the constructor, in a fixed order that is also the child order;
-// the widgets follow their parameters and edit them through the editor path themselves.
+// widget is made in the constructor and placed as gui/EditorLayout.h says, in a fixed order that is
+// also the child order; the widgets follow their parameters and edit them through the editor path
+// themselves.
 class MultibandCompGUI : public plugkit::flatwidgets::FlatBackgroundGUI {
 public:
-    static constexpr int kWidth = 800;
-    static constexpr int kHeight = 450;
-    static constexpr int kNumBands = 4;
-    static constexpr int kBandSpacing = 192;  // pixels between the band columns
-    static constexpr int kNumLabels = 21;     // five per band, then the output gain's
+    static constexpr int kNumBands = layout::kNumBands;
+    static constexpr int kNumLabels = 21;  // five per band, then the output gain's
 
     // [editor thread] Builds the whole editor for plugin (not owned; it owns the editor) and makes
     // the display the plug-in's band level sink.

@@ -57,7 +57,8 @@ public:
     MultibandComp();
     ~MultibandComp() override;
 
-    // [editor thread] The editor (MultibandCompGUI), owned by the client from then on.
+    // [editor thread] The editor from the installed factory (plugin/EditorFactory.h), owned by the
+    // client from then on; null when no factory is installed.
     plugkit::client::IGraphics* createGraphics() override;
     // [audio thread] Sets every filter to the rate (clearing its state), re-initialises the
     // compressors with start values and sets the meters to instant attack, 500 ms release.

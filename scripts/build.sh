@@ -5,6 +5,8 @@
 #   scripts/build.sh tsan         ThreadSanitizer
 #   scripts/build.sh fuzz         libFuzzer targets, built with clang
 #   scripts/build.sh scalar       the scalar code paths instead of the SSE2 kernels (tests only)
+#   scripts/build.sh clang        everything (tests and benchmarks too) compiled with clang, warnings
+#                                 as errors as in every flavour
 # Extra arguments are passed to the build tool (for example a --target).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,6 +22,7 @@ case "$flavour" in
   fuzz)    args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVA_BUILD_FUZZ=ON -DTOLVA_BUILD_TESTS=OFF
                  -DTOLVA_BUILD_BENCH=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
   scalar)  args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVA_FORCE_SCALAR=ON -DTOLVA_BUILD_BENCH=OFF) ;;
+  clang)   args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
   *) echo "unknown flavour: $flavour" >&2; exit 2 ;;
 esac
 

@@ -14,6 +14,6 @@ plugkit::lv2::BundleInfo plugkitLV2Bundle() {
     return {plugin::kTolvaLV2URI, plugin::kTolvaLV2Binary, plugin::kTolvaLV2UIBinary};
 }
 
-extern "C" LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index) {
+LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index) {
     return plugkit::lv2::descriptorAt(index);
 }

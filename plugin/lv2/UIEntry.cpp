@@ -2,6 +2,6 @@
 #include "lv2/ui/ui.h"
 #include "plugkit/lv2/ui/LV2UI.h"
 
-extern "C" LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor(uint32_t index) {
+LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor(uint32_t index) {
     return plugkit::lv2::uiDescriptorAt(index);
 }

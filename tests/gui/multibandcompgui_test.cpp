@@ -68,8 +68,8 @@ TEST_F(EditorTest, ShowsTheDefaultsInItsLabels) {
     EXPECT_EQ(labelText(20), "0.00 dB");
     int width = 0, height = 0;
     editor->getGUISize(&width, &height);
-    EXPECT_EQ(width, 800);
-    EXPECT_EQ(height, 450);
+    EXPECT_EQ(width, layout::kWidth);
+    EXPECT_EQ(height, layout::kHeight);
     EXPECT_EQ(editor->childCount(), 50);
 }
 
@@ -79,22 +79,25 @@ TEST_F(EditorTest, InputReachesTheWidgetUnderThePointer) {
     HeadlessWindow* w = open();
     ASSERT_NE(w, nullptr);
     const double attack = value(1);
-    ASSERT_TRUE(w->mouseClick(110, 278, MouseButton::left));  // band 1's attack knob, under its label
-    w->mouseMove(110, 278);
-    w->mouseMove(110, 258);
-    w->mouseRelease(110, 258, MouseButton::left);
+    const auto [x, y] = layout::middle(layout::bandKnob(0));  // band 1's attack knob
+    ASSERT_TRUE(layout::kBandKnobLabel[0].contains(x, y));    // under its label
+    ASSERT_TRUE(w->mouseClick(x, y, MouseButton::left));
+    w->mouseMove(x, y);
+    w->mouseMove(x, y - 20);
+    w->mouseRelease(x, y - 20, MouseButton::left);
     EXPECT_GT(value(1), attack);
     EXPECT_EQ(host.events.substr(0, 6), "b1 a1 ");
     EXPECT_EQ(host.events.substr(host.events.size() - 3), "e1 ");
 
     host.events.clear();
-    ASSERT_TRUE(w->mouseClick(140 + 192, 419, MouseButton::left));  // band 2's solo switch
-    w->mouseRelease(140 + 192, 419, MouseButton::left);
+    const auto solo = layout::middle(layout::inBand(layout::kSoloSwitch, 1));  // band 2's solo switch
+    ASSERT_TRUE(w->mouseClick(solo.x, solo.y, MouseButton::left));
+    w->mouseRelease(solo.x, solo.y, MouseButton::left);
     EXPECT_EQ(host.events, "b21 a21 e21 ");
     for (int band = 0; band < 4; ++band)
         EXPECT_EQ(value(MultibandComp::kSoloLow + band), band == 1 ? 1.0 : 0.0);
-    ASSERT_TRUE(w->mouseClick(140 + 192, 419, MouseButton::left));
-    w->mouseRelease(140 + 192, 419, MouseButton::left);
+    ASSERT_TRUE(w->mouseClick(solo.x, solo.y, MouseButton::left));
+    w->mouseRelease(solo.x, solo.y, MouseButton::left);
     EXPECT_EQ(value(MultibandComp::kSoloLowMid), 0.0);
 }
 
@@ -104,20 +107,19 @@ TEST_F(EditorTest, OverlayLeavesEverythingOutsideTheDisplayUntouched) {
     // The background hides the whole composited image: the first frame lights nothing.
     EXPECT_TRUE(editor->rectsToCompositeTiled().empty());
     const auto with = w->buffer();
-    std::vector<plugkit::graphics::RGBA8> shown(static_cast<std::size_t>(800 * 450));
-    for (int y = 0; y < 450; ++y)
-        for (int x = 0; x < 800; ++x) shown[static_cast<std::size_t>(y * 800 + x)] = with.pixel(x, y);
+    std::vector<plugkit::graphics::RGBA8> shown;
+    for (int y = 0; y < layout::kHeight; ++y)
+        for (int x = 0; x < layout::kWidth; ++x) shown.push_back(with.pixel(x, y));
 
     editor->overlay()->setVisible(false);
     editor->setDirtyWhole();
     w->tick();
     const auto without = w->buffer();
-    const plugkit::graphics::Box display(15, 50, 785, 225);
     int outsideChanged = 0, insideChanged = 0;
-    for (int y = 0; y < 450; ++y)
-        for (int x = 0; x < 800; ++x) {
-            const bool same = shown[static_cast<std::size_t>(y * 800 + x)] == without.pixel(x, y);
-            (display.contains(x, y) ? insideChanged : outsideChanged) += !same;
+    for (int y = 0; y < layout::kHeight; ++y)
+        for (int x = 0; x < layout::kWidth; ++x) {
+            const bool same = shown[static_cast<std::size_t>(y * layout::kWidth + x)] == without.pixel(x, y);
+            (layout::kDisplay.contains(x, y) ? insideChanged : outsideChanged) += !same;
         }
     EXPECT_EQ(outsideChanged, 0);
     EXPECT_GT(insideChanged, 1000);  // the veil is there

@@ -1,6 +1,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include "gui/EditorLayout.h"
 #include "host/PluginEditor.h"
 #include "host/PluginLibrary.h"
 
@@ -62,7 +63,8 @@ TEST(PluginEditor, OpensClosesAndReopensOneEditorThroughTheBinding) {
     EXPECT_NE(c.parents[1], nullptr);
     plugkit::window::IHostedWindow* window = editor->window();
     ASSERT_NE(window, nullptr);  // the editor's window registered with the host
-    EXPECT_EQ(window->tick(1.0 / 60), plugkit::graphics::Box(0, 0, 800, 450));
+    EXPECT_EQ(window->tick(1.0 / 60),
+              plugkit::graphics::Box(0, 0, tolvagui::layout::kWidth, tolvagui::layout::kHeight));
     EXPECT_EQ(window->pixels().w, 800);
     EXPECT_EQ(window->pixels().h, 450);
     EXPECT_EQ(window->pixels().pixel(5, 5).a, 255);

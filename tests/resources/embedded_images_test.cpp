@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "gui/EditorLayout.h"
 #include "plugkit/core/AlignedAlloc.h"
 #include "plugkit/graphics/ImageDecoding.h"
 #include "tolva_resources.h"
@@ -9,6 +10,7 @@
 namespace {
 
 namespace gfx = plugkit::graphics;
+namespace layout = tolvagui::layout;
 using tolva::resources::Resource;
 
 struct Decoded {
@@ -29,28 +31,34 @@ bool framesEqual(const gfx::OwnedImage<gfx::RGBA8>& strip, int frameHeight, int 
 
 }  // namespace
 
-// Every embedded picture decodes at the size the editor lays out; filmstrips hold 60 frames that
-// all differ from their neighbours; the switch states differ; the overlay touches nothing outside
-// the display and only veils it.
+// Every embedded picture decodes at the size of the box the editor shows it in (a frame of 60 for
+// the filmstrips, whose frames all differ from their neighbours); the switch states differ; the
+// overlay touches nothing outside the display and only veils it.
 TEST(EmbeddedImages, DecodeAtTheirLayoutSizesAndRoles) {
     using namespace tolva::resources;
+    const gfx::Box editor(0, 0, layout::kWidth, layout::kHeight);
     const struct {
         const Resource& resource;
-        int width, height, frames;
-    } expected[] = {{background_png, 800, 450, 1},   {knob_band_png, 50, 3000, 60},
-                    {knob_output_png, 25, 1500, 60}, {slider_threshold_png, 24, 10200, 60},
-                    {logo_png, 170, 15, 1},          {switch_on_png, 34, 14, 1},
-                    {switch_off_png, 34, 14, 1},     {display_overlay_png, 800, 450, 1},
-                    {handle_png, 22, 22, 1}};
+        gfx::Box shownIn;
+        int frames;
+    } expected[] = {{background_png, editor, 1},
+                    {knob_band_png, layout::bandKnob(0), 60},
+                    {knob_output_png, layout::kOutputKnob, 60},
+                    {slider_threshold_png, layout::kThresholdSlider, 60},
+                    {logo_png, layout::kLogo, 1},
+                    {switch_on_png, layout::kAutoGainSwitch, 1},
+                    {switch_off_png, layout::kAutoGainSwitch, 1},
+                    {display_overlay_png, editor, 1},
+                    {handle_png, gfx::Box(0, 0, 22, 22), 1}};  // the display's crossover handles
     for (const auto& e : expected) {
         Decoded d(e.resource);
         ASSERT_NE(d.image, nullptr);
-        EXPECT_EQ(d.image->width(), e.width);
-        EXPECT_EQ(d.image->height(), e.height);
-        const int frameHeight = e.height / e.frames;
+        EXPECT_EQ(d.image->width(), e.shownIn.width());
+        EXPECT_EQ(d.image->height(), e.shownIn.height() * e.frames);
+        const int frameHeight = e.shownIn.height();
         for (int f = 1; f < e.frames; ++f)
             EXPECT_FALSE(framesEqual(*d.image, frameHeight, f - 1, f))
-                << e.width << " wide strip, frame " << f;
+                << e.shownIn.width() << " wide strip, frame " << f;
     }
 
     Decoded on(switch_on_png), off(switch_off_png);
@@ -58,13 +66,12 @@ TEST(EmbeddedImages, DecodeAtTheirLayoutSizesAndRoles) {
 
     Decoded bg(background_png);
     Decoded overlay(display_overlay_png);
-    const gfx::Box display(15, 50, 785, 225);
     int translucentBackground = 0, touchedOutside = 0, strongInside = 0, veiled = 0;
-    for (int y = 0; y < 450; ++y)
-        for (int x = 0; x < 800; ++x) {
+    for (int y = 0; y < layout::kHeight; ++y)
+        for (int x = 0; x < layout::kWidth; ++x) {
             translucentBackground += bg.image->pixel(x, y).a != 255;
             const int a = overlay.image->pixel(x, y).a;
-            if (display.contains(x, y)) {
+            if (layout::kDisplay.contains(x, y)) {
                 strongInside += a >= 64;
                 veiled += a > 0;
             } else {

@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "gui/EditorLayout.h"
 #include "plugin/MultibandComp.h"
 #include "plugkit/core/AlignedAlloc.h"
 #include "plugkit/graphics/OwnedImage.h"
@@ -19,8 +20,9 @@ namespace tolvadisplay::testing {
 using plugin::MultibandComp;
 using plugkit::graphics::OwnedImage;
 
-// The editor places the display at (15, 50)-(785, 225) in its 800 x 450 window.
-inline constexpr Box kDisplayBox{15, 50, 785, 225};
+// Where the editor places the display in its window.
+inline constexpr Box kDisplayBox = tolvagui::layout::kDisplay;
+inline constexpr int kWinW = tolvagui::layout::kWidth, kWinH = tolvagui::layout::kHeight;
 // The synthetic handle: transparent except an opaque 6 x 6 square around its centre.
 inline constexpr RGBA8 kHandleColor{10, 200, 30, 255};
 

@@ -10,8 +10,6 @@ namespace {
 
 using plugkit::gui::MouseState;
 
-constexpr int kWinW = 800, kWinH = 450;
-
 void feed(TolvaDisplay* d, float in, float out, int blocks) {
     const float ins[4] = {in, in, in, in}, outs[4] = {out, out, out, out};
     for (int b = 0; b < blocks; ++b) {

@@ -20,16 +20,12 @@ const RGBA8 kCaption = rgb(0xa3a9b2);
 const RGBA8 kCaptionDim = rgb(0x737982);
 const RGBA8 kTitle = rgb(0xe9ebee);
 
-// Centre of every value readout of band 1 (the label boxes' centres); other bands add 192 to x.
-constexpr float kKnobReadoutX[2] = {111.0f, 177.0f};
-constexpr float kKnobReadoutY[2] = {243.0f, 327.0f};
-constexpr float kThresholdReadoutX = 47.0f, kThresholdReadoutY = 402.3f;
-constexpr float kReadoutWidth = 52.0f, kReadoutHeight = 15.0f;
-
-// A light readout plate (the value labels draw black text on it) centred on (cx, cy).
-void readoutPlate(gfx::ImageRef<RGBA8> t, Mask& m, float cx, float cy, float w) {
-    const float x1 = std::round(cx - w / 2.0f), y1 = std::round(cy - kReadoutHeight / 2.0f);
-    const float x2 = x1 + w, y2 = y1 + kReadoutHeight;
+// A light readout plate (the value labels draw black text on it) centred where the label box
+// centres its text.
+void readoutPlate(gfx::ImageRef<RGBA8> t, Mask& m, gfx::Box label) {
+    const float x1 = std::round(layout::centreX(label) - layout::kReadoutWidth / 2.0f);
+    const float y1 = std::round(layout::centreY(label) - layout::kReadoutHeight / 2.0f);
+    const float x2 = x1 + layout::kReadoutWidth, y2 = y1 + layout::kReadoutHeight;
     fill(t, m, Paint::flat(rgb(0x121316)),
          [&](Mask& k) { roundRect(k, x1 - 1.0f, y1 - 1.0f, x2 + 1.0f, y2 + 1.0f, 4.0f); });
     fill(t, m, Paint::vertical(rgb(0xb4b9c0), rgb(0xd3d6db), y1, y2),
@@ -65,13 +61,14 @@ void header(gfx::ImageRef<RGBA8> t, Mask& m, gfx::Font& font) {
     });
 
     // Output section: caption, readout of the output gain, and the auto gain switch's caption.
-    caption(t, m, font, "OUTPUT", 8.0f, 566.0f, 27.5f, kCaption, HA::right);
-    readoutPlate(t, m, 599.0f, 27.5f, kReadoutWidth);
-    caption(t, m, font, "AUTO GAIN", 7.5f, (kAutoGainBox.min.x + kAutoGainBox.max.x) / 2.0f, 18.0f, kCaption);
+    const gfx::Box output = layout::kOutputLabel;
+    caption(t, m, font, "OUTPUT", 8.0f, output.min.x - 8.0f, layout::centreY(output), kCaption, HA::right);
+    readoutPlate(t, m, output);
+    caption(t, m, font, "AUTO GAIN", 7.5f, layout::centreX(layout::kAutoGainSwitch), 18.0f, kCaption);
 }
 
 void displayBezel(gfx::ImageRef<RGBA8> t, Mask& m) {
-    const gfx::Box d = kDisplayBox;
+    const gfx::Box d = layout::kDisplay;
     const float x1 = d.min.x, y1 = d.min.y, x2 = d.max.x, y2 = d.max.y;
     fill(t, m, Paint::flat(rgb(0x45494f)),
          [&](Mask& k) { roundRect(k, x1 - 4.0f, y1 - 3.0f, x2 + 4.0f, y2 + 3.0f, 6.0f); });
@@ -80,11 +77,12 @@ void displayBezel(gfx::ImageRef<RGBA8> t, Mask& m) {
 }
 
 // The threshold slider's scale: ticks every 6 dB right of the track, numbers every 12 dB.
-void thresholdScale(gfx::ImageRef<RGBA8> t, Mask& m, gfx::Font& font, int ox) {
+void thresholdScale(gfx::ImageRef<RGBA8> t, Mask& m, gfx::Font& font, int band) {
+    const gfx::Box slider = layout::inBand(layout::kThresholdSlider, band);
     for (int db = 0; db >= -36; db -= 6) {
-        const float y = kSliderY + sliderThumbY((db + 36) / 36.0f);
+        const float y = slider.min.y + sliderThumbY((db + 36) / 36.0f);
         const bool major = db % 12 == 0;
-        const float x = ox + kSliderX + kSliderWidth + 2.0f;
+        const float x = slider.max.x + 2.0f;
         fill(t, m, Paint::flat(major ? kCaption : kCaptionDim), [&](Mask& k) {
             gfx::aaFillRectFloat<false>(k.ref(), x, y - 0.5f, x + (major ? 6.0f : 3.5f), y + 0.5f,
                                         Mask::kInk);
@@ -99,7 +97,7 @@ void thresholdScale(gfx::ImageRef<RGBA8> t, Mask& m, gfx::Font& font, int ox) {
 
 void bandPanel(gfx::ImageRef<RGBA8> t, Mask& m, gfx::Font& font, int band) {
     static const char* const kNames[4] = {"LOW", "LO MID", "HI MID", "HIGH"};
-    const int ox = band * kBandPitch;
+    const int ox = band * layout::kBandSpacing;
     const float x1 = ox + 17.0f, x2 = ox + 207.0f, y1 = 232.0f, y2 = 431.0f;
     fill(t, m, Paint::flat(rgb(0x16181b)),
          [&](Mask& k) { roundRect(k, x1 - 1.0f, y1 - 1.0f, x2 + 1.0f, y2 + 1.0f, 7.0f); });
@@ -119,22 +117,21 @@ void bandPanel(gfx::ImageRef<RGBA8> t, Mask& m, gfx::Font& font, int band) {
         },
         0.35f);
 
-    for (int row = 0; row < 2; ++row)
-        for (int col = 0; col < 2; ++col)
-            readoutPlate(t, m, ox + kKnobReadoutX[col], kKnobReadoutY[row], kReadoutWidth);
-    readoutPlate(t, m, band == 0 ? 48.0f : ox + kThresholdReadoutX, kThresholdReadoutY, kReadoutWidth);
+    for (int k = 0; k < 4; ++k) readoutPlate(t, m, layout::inBand(layout::kBandKnobLabel[k], band));
+    readoutPlate(t, m, layout::thresholdLabel(band));
 
-    static const char* const kKnobCaptions[2][2] = {{"ATTACK", "RELEASE"}, {"RATIO", "GAIN"}};
-    for (int row = 0; row < 2; ++row)
-        for (int col = 0; col < 2; ++col) {
-            const float cx = ox + kKnobX[col] + kBandKnobSize / 2.0f;
-            const float cy = kKnobY[row] + kBandKnobSize + 7.5f;
-            caption(t, m, font, kKnobCaptions[row][col], 7.5f, cx, cy, kCaption);
-        }
-    thresholdScale(t, m, font, ox);
-    caption(t, m, font, "THRESHOLD", 7.0f, ox + kThresholdReadoutX, 420.5f, kCaption, HA::center, 0.6f);
-    caption(t, m, font, "SOLO", 7.0f, ox + kSoloX - 5.0f, 419.5f, kCaption, HA::right);
-    caption(t, m, font, kNames[band], 9.0f, ox + kSoloX + 33.0f + 6.0f, 419.5f, kAccent, HA::left, 0.8f);
+    // Each knob's caption just under the knob.
+    static const char* const kKnobCaptions[4] = {"ATTACK", "RELEASE", "RATIO", "GAIN"};
+    for (int k = 0; k < 4; ++k) {
+        const gfx::Box knob = layout::inBand(layout::bandKnob(k), band);
+        caption(t, m, font, kKnobCaptions[k], 7.5f, layout::centreX(knob), knob.max.y + 7.5f, kCaption);
+    }
+    thresholdScale(t, m, font, band);
+    caption(t, m, font, "THRESHOLD", 7.0f, layout::centreX(layout::inBand(layout::kThresholdLabel, band)),
+            420.5f, kCaption, HA::center, 0.6f);
+    const gfx::Box solo = layout::inBand(layout::kSoloSwitch, band);
+    caption(t, m, font, "SOLO", 7.0f, solo.min.x - 5.0f, 419.5f, kCaption, HA::right);
+    caption(t, m, font, kNames[band], 9.0f, solo.max.x + 6.0f, 419.5f, kAccent, HA::left, 0.8f);
 }
 
 }  // namespace
@@ -146,7 +143,7 @@ void drawBackground(gfx::OwnedImage<RGBA8>& out, gfx::Font& font) {
     Mask m(kEditorWidth, kEditorHeight);
     header(t, m, font);
     displayBezel(t, m);
-    for (int band = 0; band < 4; ++band) bandPanel(t, m, font, band);
+    for (int band = 0; band < layout::kNumBands; ++band) bandPanel(t, m, font, band);
     caption(t, m, font, "FOUR-BAND LINKWITZ-RILEY DYNAMICS", 7.0f, 20.0f, 441.5f, rgb(0x5d626a), HA::left,
             1.2f);
 }

@@ -247,7 +247,7 @@ void frequencyGrid(gfx::ImageRef<RGBA8> t, Mask& m, gfx::Font& font) {
 void drawDisplayOverlay(gfx::OwnedImage<RGBA8>& out, gfx::Font& font) {
     out.size(kEditorWidth, kEditorHeight);
     clearImage(out.toRef(), RGBA8{0, 0, 0, 0});
-    const auto t = out.toRef().crop(kDisplayBox);
+    const auto t = out.toRef().crop(layout::kDisplay);
     Mask m(t.w, t.h);
     levelGrid(t, m, font);
     frequencyGrid(t, m, font);

@@ -1,30 +1,26 @@
 #pragma once
 
+#include "gui/EditorLayout.h"
 #include "plugkit/graphics/Font.h"
 #include "plugkit/graphics/OwnedImage.h"
 #include "tools/imagegen/Canvas.h"
 
 namespace imagegen {
 
-// Frame counts and frame sizes of the filmstrips.
-inline constexpr int kFilmstripFrames = 60;
-inline constexpr int kBandKnobSize = 50;
-inline constexpr int kOutputKnobSize = 25;
-inline constexpr int kSliderWidth = 24, kSliderHeight = 170;
-inline constexpr int kSwitchWidth = 34, kSwitchHeight = 14;
-inline constexpr int kEditorWidth = 800, kEditorHeight = 450;
-inline constexpr int kLogoWidth = 170, kLogoHeight = 15;
-inline constexpr int kHandleSize = 22;
+namespace layout = tolvagui::layout;
 
-// The editor's layout, as the editor places its widgets (x of band 1; bands are 192 pixels apart).
-inline constexpr int kBandPitch = 192;
-inline constexpr gfx::Box kDisplayBox{15, 50, 785, 225};
-inline constexpr int kSliderX = 34, kSliderY = 227;
-inline constexpr int kKnobX[2] = {85, 150}, kKnobY[2] = {253, 337};
-inline constexpr gfx::Box kOutputKnobBox{632, 15, 657, 40};
-inline constexpr gfx::Box kAutoGainBox{710, 27, 744, 41};
-inline constexpr int kSoloX = 124, kSoloY = 412;
-inline constexpr gfx::Box kLogoBox{612, 434, 782, 449};
+// Frame counts and frame sizes of the images: each is the size of the widget box that shows it
+// (gui/EditorLayout.h), the handle's that of the display's handles.
+inline constexpr int kFilmstripFrames = 60;
+inline constexpr int kBandKnobSize = layout::kBandKnobSize;
+inline constexpr int kOutputKnobSize = layout::kOutputKnob.width();
+inline constexpr int kSliderWidth = layout::kThresholdSlider.width();
+inline constexpr int kSliderHeight = layout::kThresholdSlider.height();
+inline constexpr int kSwitchWidth = layout::kAutoGainSwitch.width();
+inline constexpr int kSwitchHeight = layout::kAutoGainSwitch.height();
+inline constexpr int kEditorWidth = layout::kWidth, kEditorHeight = layout::kHeight;
+inline constexpr int kLogoWidth = layout::kLogo.width(), kLogoHeight = layout::kLogo.height();
+inline constexpr int kHandleSize = 22;
 
 // Centre of the thumb of the threshold slider at normalised value v, in frame rows.
 float sliderThumbY(float v);

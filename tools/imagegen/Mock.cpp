@@ -37,7 +37,7 @@ void label(gfx::ImageRef<RGBA8> dst, gfx::Font& font, const char* text, gfx::Box
 
 // A rough stand-in for the crossover display: black, band bars, threshold marks and handles.
 void display(gfx::ImageRef<RGBA8> dst, const ImageSet& images, gfx::Font& font) {
-    const auto d = dst.crop(kDisplayBox);
+    const auto d = dst.crop(layout::kDisplay);
     clearImage(d, RGBA8{0, 0, 0, 255});
     const int handles[5] = {0, 192, 385, 577, d.w - 1};
     const float in[4] = {-8.0f, -5.0f, -11.0f, -20.0f}, out[4] = {-12.0f, -7.0f, -13.0f, -21.0f};
@@ -81,34 +81,36 @@ void composeMock(const ImageSet& images, gfx::Font& font, gfx::OwnedImage<RGBA8>
     // Parameter defaults, normalised: threshold -3 dB, attack 20 ms, release 40 ms, ratio 4, gain 0.
     const float threshold = 33.0f / 36.0f, attack = std::log(20.0f) / std::log(2000.0f),
                 release = std::log(40.0f) / std::log(2000.0f), ratio = std::log(4.0f) / std::log(100.0f);
-    const float knobValues[2][2] = {{attack, release}, {ratio, 0.0f}};
-    for (int b = 0; b < 4; ++b) {
-        const int ox = b * kBandPitch;
-        blitFrame(t, ox + kSliderX, kSliderY, images.slider, kFilmstripFrames, threshold);
-        for (int row = 0; row < 2; ++row)
-            for (int col = 0; col < 2; ++col)
-                blitFrame(t, ox + kKnobX[col], kKnobY[row], images.bandKnob, kFilmstripFrames,
-                          knobValues[row][col]);
+    const float knobValues[4] = {attack, release, ratio, 0.0f};
+    const char* const knobTexts[4] = {"20.00ms", "40.00ms", "4.00 ", "0.00 dB"};
+    for (int b = 0; b < layout::kNumBands; ++b) {
+        const gfx::Box slider = layout::inBand(layout::kThresholdSlider, b);
+        blitFrame(t, slider.min.x, slider.min.y, images.slider, kFilmstripFrames, threshold);
+        for (int k = 0; k < 4; ++k) {
+            const gfx::Box knob = layout::inBand(layout::bandKnob(k), b);
+            blitFrame(t, knob.min.x, knob.min.y, images.bandKnob, kFilmstripFrames, knobValues[k]);
+        }
     }
-    for (int b = 0; b < 4; ++b) {
-        const int ox = b * kBandPitch;
-        label(t, font, "-3.00dB",
-              b == 0 ? gfx::Box(23, 395, 73, 410) : gfx::Box(215 + ox - 192, 377, 263 + ox - 192, 427));
-        label(t, font, "20.00ms", gfx::Box(87 + ox, 183, 135 + ox, 303));
-        label(t, font, "40.00ms", gfx::Box(152 + ox, 183, 202 + ox, 303));
-        label(t, font, "4.00 ", gfx::Box(87 + ox, 267, 135 + ox, 387));
-        label(t, font, "0.00 dB", gfx::Box(152 + ox, 267, 202 + ox, 387));
+    for (int b = 0; b < layout::kNumBands; ++b) {
+        label(t, font, "-3.00dB", layout::thresholdLabel(b));
+        for (int k = 0; k < 4; ++k)
+            label(t, font, knobTexts[k], layout::inBand(layout::kBandKnobLabel[k], b));
     }
     display(t, images, font);
-    blit(t, 0, 0, images.overlay.toRef().asConst(), 799, 449);
-    for (int b = 0; b < 4; ++b) {
+    blit(t, layout::kOverlay.min.x, layout::kOverlay.min.y, images.overlay.toRef().asConst(),
+         layout::kOverlay.width(), layout::kOverlay.height());
+    for (int b = 0; b < layout::kNumBands; ++b) {
         const auto& sw = b == 1 ? images.switchOn : images.switchOff;
-        blit(t, kSoloX + b * kBandPitch, kSoloY, sw.toRef().asConst(), 33, 14);
+        const gfx::Box solo = layout::inBand(layout::kSoloSwitch, b);
+        blit(t, solo.min.x, solo.min.y, sw.toRef().asConst(), solo.width(), solo.height());
     }
-    blit(t, kAutoGainBox.min.x, kAutoGainBox.min.y, images.switchOn.toRef().asConst(), 34, 14);
-    blitFrame(t, kOutputKnobBox.min.x, kOutputKnobBox.min.y, images.outputKnob, kFilmstripFrames, 0.5f);
-    label(t, font, "0.00 dB", gfx::Box(574, 15, 624, 40));
-    blit(t, kLogoBox.min.x, kLogoBox.min.y, images.logo.toRef().asConst(), kLogoWidth, kLogoHeight);
+    const gfx::Box autoGain = layout::kAutoGainSwitch;
+    blit(t, autoGain.min.x, autoGain.min.y, images.switchOn.toRef().asConst(), autoGain.width(),
+         autoGain.height());
+    blitFrame(t, layout::kOutputKnob.min.x, layout::kOutputKnob.min.y, images.outputKnob, kFilmstripFrames,
+              0.5f);
+    label(t, font, "0.00 dB", layout::kOutputLabel);
+    blit(t, layout::kLogo.min.x, layout::kLogo.min.y, images.logo.toRef().asConst(), kLogoWidth, kLogoHeight);
     // The window shows colours only.
     for (int y = 0; y < t.h; ++y)
         for (int x = 0; x < t.w; ++x) t.pixel(x, y).a = 255;

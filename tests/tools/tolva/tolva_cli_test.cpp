@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "gui/EditorLayout.h"
 #include "host/PluginLibrary.h"
 #include "host/WavFile.h"
 #include "tests/support/RunTool.h"
@@ -406,22 +407,23 @@ TEST_F(TolvaCliTest, EditorPictureAtTheDefaultsWithLevelsAndWithASetting) {
     ASSERT_EQ(run({"demo-mix", "--seconds", "2", "--quiet", path("mix.wav")}).code, 0);
     ASSERT_EQ(run({"editor", "--feed", path("mix.wav"), path("fed.png")}).code, 0);
     ASSERT_EQ(run({"editor", "--set", "Attack L=300", path("attack.png")}).code, 0);
+    namespace layout = tolvagui::layout;
     int w = 0, h = 0;
     const auto defaults = loadPng(path("defaults.png"), w, h);
-    ASSERT_EQ(w, 800);
-    ASSERT_EQ(h, 450);
+    ASSERT_EQ(w, layout::kWidth);
+    ASSERT_EQ(h, layout::kHeight);
     const auto fed = loadPng(path("fed.png"), w, h);
     const auto attack = loadPng(path("attack.png"), w, h);
     ASSERT_EQ(fed.size(), defaults.size());
     ASSERT_EQ(attack.size(), defaults.size());
+    // Band 1's attack knob and its label.
+    const auto attackColumn = layout::bandKnob(0).united(layout::kBandKnobLabel[0]);
     int fedInside = 0, fedOutside = 0, attackInside = 0, attackOutside = 0;
-    for (int y = 0; y < 450; ++y)
-        for (int x = 0; x < 800; ++x) {
-            const std::size_t i = static_cast<std::size_t>(y * 800 + x);
-            const bool inDisplay = x >= 15 && x < 785 && y >= 50 && y < 225;
-            (inDisplay ? fedInside : fedOutside) += fed[i] != defaults[i];
-            const bool inAttackColumn = x >= 85 && x < 135 && y >= 183 && y < 303;  // knob and label
-            (inAttackColumn ? attackInside : attackOutside) += attack[i] != defaults[i];
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const std::size_t i = static_cast<std::size_t>(y * w + x);
+            (layout::kDisplay.contains(x, y) ? fedInside : fedOutside) += fed[i] != defaults[i];
+            (attackColumn.contains(x, y) ? attackInside : attackOutside) += attack[i] != defaults[i];
         }
     EXPECT_GT(fedInside, 2000);
     EXPECT_EQ(fedOutside, 0);

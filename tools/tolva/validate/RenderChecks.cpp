@@ -3,12 +3,16 @@
 // (after the first block of a configuration, where the plug-in may prepare).
 #include <cstdio>
 
+#include "host/realtime/RealtimeProbe.h"
 #include "tools/tolva/validate/Checks.h"
-#include "tools/tolva/validate/RealtimeProbe.h"
 
 namespace tolva::validate {
 
 namespace {
+
+using host::realtime::RealtimeCounts;
+using host::realtime::realtimeCounts;
+using host::realtime::realtimeHooksWork;
 
 constexpr double kRates[] = {22050.0, 44100.0, 48000.0, 88200.0, 96000.0, 192000.0};
 constexpr int kBlocks[] = {1, 7, 64, 256, 512, 1000, 1024};

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "tools/tolva/validate/RealtimeProbe.h"
+#include "host/realtime/RealtimeProbe.h"
 
 namespace tolva::validate {
 
@@ -120,7 +120,7 @@ void renderRange(host::PluginInstance& instance, Buffers& in, Buffers& out, int 
         const float* const* inPtrs = in.in(done);
         float* const* outPtrs = out.out(done);
         if (audioThread) {
-            AudioThreadMark mark;
+            host::realtime::AudioThreadMark mark;
             instance.render(inPtrs, outPtrs, n);
         } else {
             instance.render(inPtrs, outPtrs, n);

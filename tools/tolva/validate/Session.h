@@ -86,7 +86,7 @@ private:
 // A music-like test signal: two sines and a little noise per channel, peak about amplitude.
 void makeTestSignal(Buffers& buffers, double rate, float amplitude, uint64_t seed);
 // Renders in into out through instance in blocks of block frames, from frame `from` to `to`.
-// When audioThread is set, every call is marked as made on the audio thread (RealtimeProbe.h).
+// When audioThread is set, every call is marked as made on the audio thread (host/realtime/RealtimeProbe.h).
 void renderRange(host::PluginInstance& instance, Buffers& in, Buffers& out, int block, int64_t from,
                  int64_t to, bool audioThread);
 // True when every sample of out in [from, to) is finite; first gets the first bad frame.

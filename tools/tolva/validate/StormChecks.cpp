@@ -6,12 +6,17 @@
 #include <chrono>
 #include <thread>
 
+#include "host/realtime/RealtimeProbe.h"
 #include "tools/tolva/validate/Checks.h"
-#include "tools/tolva/validate/RealtimeProbe.h"
 
 namespace tolva::validate {
 
 namespace {
+
+using host::realtime::AudioThreadMark;
+using host::realtime::RealtimeCounts;
+using host::realtime::realtimeCounts;
+using host::realtime::realtimeHooksWork;
 
 struct Storm {
     host::PluginInstance& p;

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <sstream>
 
+#include "host/realtime/RealtimeProbe.h"
 #include "tools/tolva/Commands.h"
 #include "tools/tolva/validate/Checks.h"
-#include "tools/tolva/validate/RealtimeProbe.h"
 
 namespace tolva {
 
@@ -58,7 +58,7 @@ int runValidate(const Options& options) {
                 static_cast<unsigned long long>(seed));
     std::printf(
         "audio-thread allocation and lock counting: %s\n\n",
-        validate::realtimeHooksWork() ? "active" : "not available in this build (sanitizer allocator)");
+        host::realtime::realtimeHooksWork() ? "active" : "not available in this build (sanitizer allocator)");
 
     const auto start = std::chrono::steady_clock::now();
     validate::Session session(path, options.strictness, seed);

@@ -88,7 +88,8 @@ TEST(LV2UI, PortEventsMoveTheEditorAndClicksWriteThePort) {
     auto* idle = static_cast<const LV2UI_Idle_Interface*>(d->extension_data(LV2_UI__idleInterface));
     ASSERT_NE(idle, nullptr);
 
-    const Window parent = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 800, 450, 0, 0, 0);
+    const Window parent = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0,
+                                              tolvagui::layout::kWidth, tolvagui::layout::kHeight, 0, 0, 0);
     XMapWindow(display, parent);
     XSync(display, False);
     Host host;
@@ -101,8 +102,8 @@ TEST(LV2UI, PortEventsMoveTheEditorAndClicksWriteThePort) {
                                      &host, &widget, features);
     ASSERT_NE(ui, nullptr);
     ASSERT_NE(widget, nullptr);
-    EXPECT_EQ(host.width, tolvagui::MultibandCompGUI::kWidth);
-    EXPECT_EQ(host.height, tolvagui::MultibandCompGUI::kHeight);
+    EXPECT_EQ(host.width, tolvagui::layout::kWidth);
+    EXPECT_EQ(host.height, tolvagui::layout::kHeight);
     const Window child = reinterpret_cast<Window>(widget);
 
     auto pumpUntil = [&](const std::function<bool()>& done) {

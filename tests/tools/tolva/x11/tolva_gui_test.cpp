@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "gui/EditorLayout.h"
 #include "tests/support/X11TestDisplay.h"
 
 namespace {
@@ -128,11 +129,14 @@ TEST_F(TolvaGuiTest, KnobDragAndSoloClickReachTheHost) {
     Window child = 0;
     XTranslateCoordinates(display_, window, DefaultRootWindow(display_), 0, 0, &ox, &oy, &child);
 
-    moveTo(ox, oy, 110, 278);  // band 1's attack knob
+    namespace layout = tolvagui::layout;
+    const auto knob = layout::middle(layout::bandKnob(0));  // band 1's attack knob
+    moveTo(ox, oy, knob.x, knob.y);
     button(true);
-    for (int y = 270; y >= 238; y -= 8) moveTo(ox, oy, 110, y);
+    for (int y = knob.y - 8; y >= knob.y - 40; y -= 8) moveTo(ox, oy, knob.x, y);
     button(false);
-    moveTo(ox, oy, 140 + 2 * 192, 419);  // band 3's solo switch
+    const auto solo = layout::middle(layout::inBand(layout::kSoloSwitch, 2));  // band 3's solo switch
+    moveTo(ox, oy, solo.x, solo.y);
     button(true);
     button(false);
     sleepMs(200);

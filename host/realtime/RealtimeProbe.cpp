@@ -2,7 +2,7 @@
 // (tolva, the real-time tests). A plug-in library loaded later with dlopen binds its calls to these
 // (the executable exports them), so every call made while the calling thread is marked is counted. Each
 // replacement forwards to the C library's own entry points.
-#include "tools/tolva/validate/RealtimeProbe.h"
+#include "host/realtime/RealtimeProbe.h"
 
 #include <dlfcn.h>
 #include <pthread.h>
@@ -99,7 +99,7 @@ void operator delete(void* p, size_t) noexcept { operator delete(p); }
 void operator delete[](void* p, size_t) noexcept { operator delete(p); }
 #endif  // TOLVA_REALTIME_HOOKS
 
-namespace tolva::validate {
+namespace host::realtime {
 
 AudioThreadMark::AudioThreadMark() { tAudioThread = true; }
 AudioThreadMark::~AudioThreadMark() { tAudioThread = false; }
@@ -130,4 +130,4 @@ bool realtimeHooksWork() {
     return works;
 }
 
-}  // namespace tolva::validate
+}  // namespace host::realtime

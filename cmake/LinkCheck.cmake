@@ -1,0 +1,23 @@
+# tolva_forbid_links(<target> <forbidden>...): stops the configuration when <target> links one of
+# the forbidden targets, directly or through any library it links. Keeps dependencies one way even
+# where the linker would drop an unused library without a trace.
+function(tolva_forbid_links target)
+  set(seen "")
+  set(queue ${target})
+  while(queue)
+    list(POP_FRONT queue current)
+    if(current IN_LIST seen OR NOT TARGET ${current})
+      continue()
+    endif()
+    list(APPEND seen ${current})
+    get_target_property(direct ${current} LINK_LIBRARIES)
+    get_target_property(interface ${current} INTERFACE_LINK_LIBRARIES)
+    foreach(lib IN LISTS direct interface)
+      string(REGEX REPLACE "^\\$<LINK_ONLY:(.+)>$" "\\1" lib "${lib}")
+      if(lib IN_LIST ARGN)
+        message(FATAL_ERROR "${target} must not link ${lib}, but ${current} links it")
+      endif()
+      list(APPEND queue ${lib})
+    endforeach()
+  endwhile()
+endfunction()
