@@ -4,7 +4,7 @@
 #   scripts/build.sh asan         AddressSanitizer + UndefinedBehaviorSanitizer
 #   scripts/build.sh tsan         ThreadSanitizer
 #   scripts/build.sh fuzz         libFuzzer targets, built with clang
-#   scripts/build.sh scalar       the scalar code paths instead of the SSE2 kernels (tests only)
+#   scripts/build.sh scalar       as for a processor without SSE2: no SSE2 or AVX2 code paths (tests only)
 #   scripts/build.sh clang        everything (tests and benchmarks too) compiled with clang, warnings
 #                                 as errors as in every flavour
 # Extra arguments are passed to the build tool (for example a --target).

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks the formatting, then builds and runs the whole test suite: a normal build and tolva
-# validate on its plug-in, the whole tree compiled with clang, a build of the scalar code paths,
+# validate on its plug-in, the whole tree compiled with clang, a build without SSE2 and AVX2 code,
 # an AddressSanitizer + UndefinedBehaviorSanitizer build, the threaded tests under ThreadSanitizer,
 # and a short run of every fuzz target. Each stage ends with the time it took.
 set -euo pipefail
@@ -51,7 +51,7 @@ build/release/tools/tolva/tolva validate --strictness 10
 stage "clang build (tests and benchmarks compiled, warnings as errors)"
 scripts/build.sh clang
 
-stage "scalar code paths (SSE2 kernels switched off): DSP, plug-in, graphics and lighting tests"
+stage "build without SSE2 and AVX2 code paths: DSP, plug-in, graphics and lighting tests"
 scalar_tests=(-L '^(dsp|tolvacompressor|plugin|plugkit/graphics|plugkit/gui|plugkit/pbrwidgets)' -LE x11)
 build_tests scalar "${scalar_tests[@]}"
 run_ctest scalar "${scalar_tests[@]}"
