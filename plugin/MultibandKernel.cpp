@@ -1,8 +1,8 @@
 // The multiband kernel on scalar lanes and on SSE2 lanes (the AVX2 one is MultibandKernelAvx2.cpp).
 
-#include <cstring>
-
 #include "plugin/MultibandKernel.h"
+
+#include <cstring>
 
 #include "tolvacompressor/CompressorKernels.h"
 

@@ -37,7 +37,8 @@ void LaneCache::load(int channelCount) {
     drop();
     channels = channelCount;
     dsp::loadCrossoverLanes(lanes.split, objects.crossovers[0], second(), true);
-    for (int c = 0; c < 2; ++c) TolvaCompressor<float>::loadBank(lanes.bands, c, objects.compressors[c], true);
+    for (int c = 0; c < 2; ++c)
+        TolvaCompressor<float>::loadBank(lanes.bands, c, objects.compressors[c], true);
     loadMeters(lanes.meters, objects.inputMeters, objects.outputMeters);
     state = State::kCurrent;
     finite = probeState();
@@ -46,7 +47,8 @@ void LaneCache::load(int channelCount) {
 void LaneCache::sync() {
     if (state != State::kAhead) return;
     dsp::storeCrossoverLanes(lanes.split, objects.crossovers[0], second());
-    for (int c = 0; c < channels; ++c) TolvaCompressor<float>::storeBank(lanes.bands, c, objects.compressors[c]);
+    for (int c = 0; c < channels; ++c)
+        TolvaCompressor<float>::storeBank(lanes.bands, c, objects.compressors[c]);
     for (int k = 0; k < 4; ++k) {
         objects.inputMeters[k].restoreEnvelope(lanes.meters.envelope.r[k]);
         objects.outputMeters[k].restoreEnvelope(lanes.meters.envelope.r[4 + k]);
@@ -55,7 +57,8 @@ void LaneCache::sync() {
 }
 
 void LaneCache::reloadCompressorSettings() {
-    for (int c = 0; c < 2; ++c) TolvaCompressor<float>::loadBank(lanes.bands, c, objects.compressors[c], false);
+    for (int c = 0; c < 2; ++c)
+        TolvaCompressor<float>::loadBank(lanes.bands, c, objects.compressors[c], false);
 }
 
 bool LaneCache::probeState() {

@@ -20,10 +20,10 @@ struct BandLanes {
 // The objects whose state BandLanes holds: two channels' float crossovers and compressors, and
 // the four input and four output meters.
 struct BandObjects {
-    dsp::FourBandCrossover<float>* crossovers;        // [2]
-    TolvaCompressor<float> (*compressors)[4];         // [2][4]
-    dsp::PeakDetector<float>* inputMeters;            // [4]
-    dsp::PeakDetector<float>* outputMeters;           // [4]
+    dsp::FourBandCrossover<float>* crossovers;  // [2]
+    TolvaCompressor<float> (*compressors)[4];   // [2][4]
+    dsp::PeakDetector<float>* inputMeters;      // [4]
+    dsp::PeakDetector<float>* outputMeters;     // [4]
 };
 
 // Keeps the live state of the audio path in lane layout between blocks, so that a block (however
@@ -65,7 +65,9 @@ public:
     void reloadCompressorSettings();
     // In state current or ahead: the crossovers' split frequencies moved in the objects (no
     // all-pass did); brings the coefficients into the lanes around the live state.
-    void reloadSplitCoefficients() { dsp::loadCrossoverLanes(lanes.split, objects.crossovers[0], second(), false); }
+    void reloadSplitCoefficients() {
+        dsp::loadCrossoverLanes(lanes.split, objects.crossovers[0], second(), false);
+    }
     // In state current or ahead: the crossovers' all-passes moved (they continue from their own
     // history, so the objects must be up to date first: call sync() before moving them); reloads
     // the crossovers' state and coefficients.
