@@ -29,12 +29,12 @@ struct BandObjects {
 // Keeps the live state of the audio path in lane layout between blocks, so that a block (however
 // short) neither gathers it from the objects nor scatters it back. Audio thread only. States:
 //   empty    the objects hold the live state; the lanes hold nothing. After construction and drop().
-//   current  the lanes hold the live state of channels() channels, and the objects the same state.
+//   current  the lanes hold the live state of channelCount() channels, and the objects the same state.
 //            After load() and sync().
 //   ahead    the lanes ran since the objects were last brought up to date (ran()): the objects'
 //            state is old, their settings are still those of the lanes.
 // Settings always change in the objects first; the owner then brings them into the lanes
-// (reloadSettings, reloadCrossover) or drops the lanes.
+// (reloadCompressorSettings, reloadSplitCoefficients, reloadCrossover) or drops the lanes.
 class LaneCache {
 public:
     explicit LaneCache(BandObjects objects) : objects(objects) {}
